@@ -45,9 +45,9 @@ PY
 # --- NTFS, partition 1 -------------------------------------------------------
 mkntfs_part p1.ntfs 81920 2048 DEMO-NTFS 0x44454d4f4e544653
 mkdir -p mnt
-ntfs-3g -o no_detach p1.ntfs mnt & NTFS_PID=$!
+ntfs-3g -o no_detach p1.ntfs mnt >ntfs-3g.log 2>&1 & NTFS_PID=$!
 for _ in $(seq 50); do mountpoint -q mnt && break; sleep 0.1; done
-mountpoint -q mnt || { echo "ntfs-3g did not mount" >&2; exit 1; }
+mountpoint -q mnt || { cat ntfs-3g.log >&2; echo "ntfs-3g did not mount" >&2; exit 1; }
 unmount() { mountpoint -q "$WORK/mnt" && umount "$WORK/mnt"; wait $NTFS_PID; }
 trap 'unmount || true; [ "${KEEP:-0}" = 1 ] || rm -rf "$WORK"' EXIT
 
@@ -66,7 +66,7 @@ lines "draft two"  300 > "mnt/Documents/Old Drafts/draft2.txt"           # non-r
 find mnt -mindepth 1 -exec touch -h -d '2024-03-15 12:00:00' {} +
 sync
 # Hash everything before deleting, for the README.
-(cd mnt && find . -type f | sort | while read -r f; do printf '%s %s %s\n' "$(stat -c %s "$f")" "$(sha256sum < "$f" | cut -c1-16)" "${f#./}"; done) > ntfs-files.txt
+(cd mnt && find . -type f | sort | while read -r f; do printf '%s %s %s\n' "$(stat -c %s "$f")" "$(sha256sum < "$f" | cut -d" " -f1)" "${f#./}"; done) > ntfs-files.txt
 rm "mnt/Documents/todo.txt" "mnt/Pictures/holiday.png"
 rm -r "mnt/Documents/Old Drafts"
 sync
@@ -87,9 +87,10 @@ mcopy -i p2.fat -m readme.txt ::README.TXT
 mcopy -i p2.fat -m budget-2024.csv old-budget.csv "Long file name example.txt" ::
 mmd -i p2.fat ::Backup
 mcopy -i p2.fat -m backup.png ::Backup/backup.png
-for f in README.TXT budget-2024.csv old-budget.csv "Long file name example.txt" backup.png; do
-  src=$f; [ "$f" = README.TXT ] && src=readme.txt
-  printf '%s %s %s\n' "$(stat -c %s "$src")" "$(sha256sum < "$src" | cut -c1-16)" "$f"
+for pair in readme.txt:README.TXT budget-2024.csv:budget-2024.csv old-budget.csv:old-budget.csv \
+            "Long file name example.txt:Long file name example.txt" backup.png:Backup/backup.png; do
+  src=${pair%%:*}
+  printf '%s %s %s\n' "$(stat -c %s "$src")" "$(sha256sum < "$src" | cut -d" " -f1)" "${pair#*:}"
 done > fat-files.txt
 mdel -i p2.fat ::old-budget.csv
 place p2.fat $RAW 83968
@@ -97,6 +98,19 @@ place p2.fat $RAW 83968
 qemu-img convert -f raw -O vpc -o subformat=dynamic,force_size=on $RAW demo.vhd
 qemu-img convert -f vpc -O raw demo.vhd back.raw
 cmp back.raw $RAW || { echo "demo.vhd does not read back as the raw disk" >&2; exit 1; }
+
+# Every file, live or deleted, must come back intact through The Sleuth Kit.
+verify() {  # verify SECTOR LIST
+  fls -r -p -o "$1" $RAW > listing.txt
+  while read -r size hash path; do
+    inode=$(awk -F'\t' -v p="$path" '$2==p { n=split($1,a," "); sub(":$","",a[n]); print a[n] }' listing.txt)
+    [ -n "$inode" ] || { echo "$path not listed at sector $1" >&2; exit 1; }
+    got=$(icat -o "$1" $RAW "$inode" | sha256sum | cut -d" " -f1)
+    [ "$got" = "$hash" ] || { echo "$path ($inode) reads back wrong" >&2; exit 1; }
+  done < "$2"
+}
+verify 2048 ntfs-files.txt
+verify 83968 fat-files.txt
 
 if [ "${REPORT:-0}" = 1 ]; then
   cat ntfs-files.txt fat-files.txt
