@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+
+#include "commands.h"
+#include "image/wizard_state.h"
+#include "platform/headless_sink.h"
+
+namespace vdrec::cli {
+
+// Fills the wizard state as the first page would; nullopt (after printing why) on failure.
+bool prepareState(const ImageOptions& options, image::WizardState& state, platform::HeadlessSink& sink);
+
+// Prints "vdrec: <text>" unless a message already explained the failure; returns kExitFailure.
+int fail(platform::HeadlessSink& sink, std::string_view text);
+
+}  // namespace vdrec::cli

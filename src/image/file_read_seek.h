@@ -1,0 +1,17 @@
+#pragma once
+
+#include "image/read_write_interface.h"
+
+namespace vdrec::image {
+
+// A flat image: raw disk images, devices, and fixed VHDs (disk data followed by a footer).
+class FileReadSeek final : public readWriteInterface {
+public:
+    using readWriteInterface::readWriteInterface;
+
+    bool openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) override;
+    bool read(void* buffer, uint32_t count) override;
+    bool seek(int64_t offset, uint32_t method = FromStart) override;
+};
+
+}  // namespace vdrec::image

@@ -1,0 +1,60 @@
+#pragma once
+// The one way the system reads a disk image: seek to a byte offset of the virtual disk (or of a
+// volume, once baseOffset is set), then read whole 512-byte sectors from there.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/image_file.h"
+#include "platform/ui_sink.h"
+
+namespace vdrec::image {
+
+inline constexpr uint32_t kSectorSize = 512;
+
+struct WizardState;
+
+class readWriteInterface {
+public:
+    enum MoveMethod : uint32_t { FromStart = 0, FromCurrent = 1, FromEnd = 2 };
+
+    readWriteInterface(WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+    virtual ~readWriteInterface() = default;
+    readWriteInterface(const readWriteInterface&) = delete;
+    readWriteInterface& operator=(const readWriteInterface&) = delete;
+
+    // Opens the image at `path` read-only; writes WizardState::totalSectors.
+    virtual bool open(const std::string& path);
+    // Opens an already opened byte source; `path` names it for the checks that look at names.
+    virtual bool openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) = 0;
+    // Reads `count` bytes at the current position into `buffer` and advances the position.
+    // Bytes the image does not hold read as zeros; false when any part lay outside the disk.
+    virtual bool read(void* buffer, uint32_t count) = 0;
+    // Moves the position; offsets of method FromStart are relative to baseOffset.
+    // False when the position cannot be mapped onto the image.
+    virtual bool seek(int64_t offset, uint32_t method = FromStart) = 0;
+
+    // seek(offset) then read(count): the pairing every caller uses.
+    bool readAt(int64_t offset, void* buffer, uint32_t count);
+    // The platform error behind the last failed read; EIO when the failure was not the platform's.
+    int lastError() const;
+
+    std::vector<uint32_t> blockMap;
+    uint64_t blockMapCount = 0;
+    int64_t baseOffset = 0;
+    int64_t fileLength = 0;
+    bool mapped = true;
+
+protected:
+    platform::ByteSource* source() const { return source_.get(); }
+
+    WizardState& state_;
+    platform::UiSink& sink_;
+    std::unique_ptr<platform::ByteSource> source_;
+    // Absolute byte position in the virtual disk (baseOffset included).
+    int64_t position_ = 0;
+};
+
+}  // namespace vdrec::image

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace vdrec::platform {
+
+inline constexpr char kPathSeparator = '/';
+
+bool pathExists(const std::string& path);
+bool isFolder(const std::string& path);
+// Creates one folder; true when it exists afterwards.
+bool createFolder(const std::string& path);
+// The folder for scratch files: $TMPDIR, else /tmp.
+std::string temporaryFolder();
+// `folder` with a trailing separator added when it lacks one.
+std::string withTrailingSeparator(std::string folder);
+
+}  // namespace vdrec::platform

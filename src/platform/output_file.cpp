@@ -1,0 +1,66 @@
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vdrec::platform {
+
+std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, Mode mode, int& error) {
+    int flags = O_RDWR | O_CREAT | O_CLOEXEC;
+    flags |= mode == Mode::CreateNew ? O_EXCL : O_TRUNC;
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = 0;
+    return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (wrote == 0) return EIO;
+        done += static_cast<size_t>(wrote);
+    }
+    return 0;
+}
+
+int OutputFile::setLength(uint64_t length) {
+    return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno;
+}
+
+int OutputFile::reserve(uint64_t length) {
+    if (length == 0) return 0;
+    const int result = ::posix_fallocate(fd_, 0, static_cast<off_t>(length));
+    return result;
+}
+
+int OutputFile::close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+void removeFile(const std::string& path) { ::unlink(path.c_str()); }
+
+int64_t freeSpaceAt(const std::string& folder) {
+    struct statvfs info {};
+    if (::statvfs(folder.c_str(), &info) != 0) return -1;
+    return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
+}
+
+}  // namespace vdrec::platform

@@ -1,0 +1,40 @@
+#pragma once
+// Files vdrec writes: saved files, carved files and exported disk images. Always created in a
+// folder the user chose; never opened on an existing file unless the caller asks to replace it.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vdrec::platform {
+
+class OutputFile {
+public:
+    enum class Mode { CreateNew, CreateOrReplace };
+
+    // nullptr on failure; `error` receives errno.
+    static std::unique_ptr<OutputFile> create(const std::string& path, Mode mode, int& error);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Each returns 0 on success or the errno of the failure.
+    int writeAt(uint64_t offset, const void* data, size_t size);
+    int setLength(uint64_t length);
+    // Reserves `length` bytes of real disk space, so that a full target is found up front.
+    int reserve(uint64_t length);
+    int close();
+
+private:
+    explicit OutputFile(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+// Unlinks a path; used for the free-space probe, which must never leave a file behind.
+void removeFile(const std::string& path);
+
+// Bytes available to an unprivileged writer in the folder holding `path`, or -1 when unknown.
+int64_t freeSpaceAt(const std::string& folder);
+
+}  // namespace vdrec::platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vdrec::platform {
+
+// printf-style formatting into a std::string, for the system's fixed display formats.
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace vdrec::platform
+
+namespace vdrec::platform {
+
+// UTF-16LE code units up to the first NUL (or the end), as UTF-8; unpaired surrogates become U+FFFD.
+std::string utf16leToUtf8(const uint8_t* data, size_t units);
+
+}  // namespace vdrec::platform

@@ -1,0 +1,167 @@
+#include "volumes/disk_export.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "image/image_kind.h"
+#include "platform/folders.h"
+#include "platform/output_file.h"
+#include "platform/text_format.h"
+
+namespace vdrec::volumes {
+
+namespace {
+
+constexpr uint64_t kMegabyte = 1024 * 1024;
+constexpr uint64_t kGigabyte = 1024 * kMegabyte;
+// Zero runs of this size are left as holes in the output; the bytes read back are the same.
+constexpr size_t kHoleGranule = 64 * 1024;
+
+constexpr std::string_view kNoSpace = "Insufficient Disk Space in saving Location";
+
+bool isAllZero(const uint8_t* data, size_t size) {
+    static const uint8_t zeros[kHoleGranule] = {};
+    return std::memcmp(data, zeros, size) == 0;
+}
+
+// Writes the non-zero granules of `data`; returns 0 or the errno of the failed write.
+int writeSparse(platform::OutputFile& out, uint64_t offset, const uint8_t* data, size_t size) {
+    size_t runStart = 0;
+    bool inRun = false;
+    for (size_t at = 0; at < size; at += kHoleGranule) {
+        const size_t piece = std::min(kHoleGranule, size - at);
+        const bool zero = isAllZero(data + at, piece);
+        if (!zero && !inRun) {
+            runStart = at;
+            inRun = true;
+        } else if (zero && inRun) {
+            if (int error = out.writeAt(offset + runStart, data + runStart, at - runStart)) return error;
+            inRun = false;
+        }
+    }
+    if (inRun) return out.writeAt(offset + runStart, data + runStart, size - runStart);
+    return 0;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::string exportOutputPath(const std::string& imagePath, const std::string& folder) {
+    const std::string base = platform::withTrailingSeparator(folder);
+    const auto slash = imagePath.rfind(platform::kPathSeparator);
+    const std::string name =
+        slash == std::string::npos ? std::string("Recovered_diskimg.img") : imagePath.substr(slash + 1) + ".img";
+    std::string candidate = base + name;
+    for (unsigned long n = 1; platform::pathExists(candidate); ++n) candidate = base + std::to_string(n) + name;
+    return candidate;
+}
+
+DiskExport::Outcome DiskExport::run(const std::string& outputPath) {
+    state_.reader = image::makeReader(state_.imageKind, state_, sink_);
+    if (!state_.reader) {
+        sink_.message("Information lost, please click Back button and parse again");
+        return Outcome::Failed;
+    }
+    if (onBusy) onBusy(true);
+    const Outcome outcome = copy(outputPath);
+    state_.reader.reset();
+    state_.totalSectors = 0;
+    if (onBusy) onBusy(false);
+    return outcome;
+}
+
+DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
+    bytesDone_ = 0;
+    image::readWriteInterface& reader = *state_.reader;
+    if (!reader.open(state_.imagePath)) return Outcome::Failed;
+
+    const uint64_t sectors = state_.totalSectors != 0 ? state_.totalSectors
+                                                       : static_cast<uint64_t>(reader.fileLength) / image::kSectorSize;
+    if (sectors > INT64_MAX / image::kSectorSize) {
+        sink_.message(kNoSpace);
+        return Outcome::Failed;
+    }
+    const uint64_t totalBytes = sectors * image::kSectorSize;
+
+    // Reserve the whole size once in a probe file that is removed at once, so that a full
+    // target is found before anything is written.
+    {
+        int error = 0;
+        auto probe = platform::OutputFile::create(outputPath, platform::OutputFile::Mode::CreateNew, error);
+        if (!probe) {
+            sink_.message("File cannot be Created");
+            return Outcome::Failed;
+        }
+        platform::removeFile(outputPath);
+        error = probe->reserve(totalBytes);
+        if (error == EOPNOTSUPP || error == EINVAL) {
+            const int64_t free = platform::freeSpaceAt(folderOf(outputPath));
+            error = (free >= 0 && static_cast<uint64_t>(free) < totalBytes) ? ENOSPC : 0;
+        }
+        if (error == ENOSPC || error == EFBIG) {
+            sink_.message(kNoSpace);
+            return Outcome::Failed;
+        }
+    }
+
+    int error = 0;
+    auto out = platform::OutputFile::create(outputPath, platform::OutputFile::Mode::CreateNew, error);
+    if (!out) {
+        sink_.message("Disk Image file cannot be created");
+        return Outcome::Failed;
+    }
+
+    sink_.progressRange(0, static_cast<int64_t>(sectors));
+    sink_.progressPosition(0);
+    std::vector<uint8_t> buffer(kExportChunkBytes);
+    const auto totalMegabytes = static_cast<long long>(totalBytes / kMegabyte);
+    const long double totalGigabytes = static_cast<long double>(totalBytes) / kGigabyte;
+
+    Outcome outcome = Outcome::Saved;
+    for (uint64_t offset = 0; offset < totalBytes; offset += kExportChunkBytes) {
+        const auto chunk = static_cast<uint32_t>(std::min(kExportChunkBytes, totalBytes - offset));
+        if (!reader.readAt(static_cast<int64_t>(offset), buffer.data(), chunk)) {
+            sink_.status(platform::format("Exit with error number %d", reader.lastError()));
+            outcome = Outcome::Failed;
+            break;
+        }
+        if (int writeError = writeSparse(*out, offset, buffer.data(), chunk)) {
+            sink_.message(writeError == ENOSPC ? std::string(kNoSpace)
+                                               : platform::format("Error %d while writing in File", writeError));
+            outcome = Outcome::Failed;
+            break;
+        }
+        bytesDone_ = offset + chunk;
+        if (stopRequested) {
+            stopRequested = false;
+            outcome = Outcome::Stopped;
+            break;
+        }
+        if (bytesDone_ % kExportProgressStep == 0)
+            sink_.progressPosition(static_cast<int64_t>(bytesDone_ / image::kSectorSize));
+        sink_.status(platform::format("%lld MB of %lld MB or %Lf GB of %Lf GB Saved",
+                                      static_cast<long long>(bytesDone_ / kMegabyte), totalMegabytes,
+                                      static_cast<long double>(bytesDone_) / kGigabyte, totalGigabytes));
+    }
+
+    // Holes at the end still count: the image is exactly as long as what was copied.
+    if (int lengthError = out->setLength(bytesDone_); lengthError != 0 && outcome != Outcome::Failed) {
+        sink_.message(platform::format("Error %d while writing in File", lengthError));
+        outcome = Outcome::Failed;
+    }
+    if (int closeError = out->close(); closeError != 0 && outcome != Outcome::Failed) {
+        sink_.message(closeError == ENOSPC ? std::string(kNoSpace)
+                                           : platform::format("Error %d while writing in File", closeError));
+        outcome = Outcome::Failed;
+    }
+    // A failed copy keeps its error on the status line instead of claiming the image was saved.
+    if (outcome != Outcome::Failed) sink_.status("Image Saved,Choose any one of the mode and click next.");
+    return outcome;
+}
+
+}  // namespace vdrec::volumes

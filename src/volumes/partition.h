@@ -1,0 +1,49 @@
+#pragma once
+// Finding the volumes of a disk: the standard scan reads the MBR with its extended boot records
+// (or the GPT entries), the advanced scan looks at every sector for boot sectors and HFS+ headers.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "image/read_write_interface.h"
+#include "image/wizard_state.h"
+#include "platform/ui_sink.h"
+#include "volumes/volume_entry.h"
+
+namespace vdrec::volumes {
+
+// Bound on the extended boot record chain; a chain that loops also ends at the first revisit.
+inline constexpr int kMaxExtendedRecords = 50;
+inline constexpr int64_t kProgressEnd = 1000;
+
+class Partition {
+public:
+    Partition(const image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+
+    // Standard scan: appends every volume of the partition tables to `records`.
+    void scanTables(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
+    // Advanced scan: appends every boot sector / volume header found, calling onFound at once.
+    void scanSignatures(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
+
+    bool gptDisk = false;
+    bool skipFoundVolumes = true;
+    int64_t firstSector = 0;
+    int64_t lastSector = 0;
+    std::atomic<bool> stopRequested{false};
+    std::function<void(const VolumeEntry&)> onFound;
+
+private:
+    void walkMbr(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
+    void walkExtendedChain(image::readWriteInterface& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
+    void walkGpt(image::readWriteInterface& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
+    bool readSector(image::readWriteInterface& reader, uint64_t sector, uint8_t* out);
+    void append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText, int64_t startSector);
+
+    const image::WizardState& state_;
+    platform::UiSink& sink_;
+    int ntfsCount_ = 0;
+};
+
+}  // namespace vdrec::volumes
