@@ -17,13 +17,14 @@ struct ExportArgs {
 int runExport(const ExportArgs& args) {
     platform::HeadlessSink sink;
     image::WizardState state;
-    if (!prepareState(args.image, state, sink)) return kExitFailure;
+    if (!prepareState(args.image, state, sink)) return fail(sink, "invalid handle ...");
     if (!platform::isFolder(args.outputFolder)) return fail(sink, "Please choose a folder.");
     const std::string outputPath = volumes::exportOutputPath(state.imagePath, args.outputFolder);
     volumes::DiskExport worker(state, sink);
     const auto outcome = worker.run(outputPath);
     if (outcome == volumes::DiskExport::Outcome::Failed) return fail(sink, "file not opened..");
     std::printf("%s\n", outputPath.c_str());
+    sink.printMessages();
     return kExitOk;
 }
 

@@ -16,7 +16,7 @@ void addImageOptions(CLI::App& command, ImageOptions& options, bool withOverride
 }
 
 int fail(platform::HeadlessSink& sink, std::string_view text) {
-    if (sink.messagesShown() == 0) sink.message(text);
+    sink.printFailure(text);
     return kExitFailure;
 }
 

@@ -8,10 +8,10 @@
 
 namespace vdrec::cli {
 
-// Fills the wizard state as the first page would; nullopt (after printing why) on failure.
+// Fills the wizard state as the first page would; false (the cause kept in the sink) on failure.
 bool prepareState(const ImageOptions& options, image::WizardState& state, platform::HeadlessSink& sink);
 
-// Prints "vdrec: <text>" unless a message already explained the failure; returns kExitFailure.
+// Prints the failure's cause (the first message shown, else `text`); returns kExitFailure.
 int fail(platform::HeadlessSink& sink, std::string_view text);
 
 }  // namespace vdrec::cli

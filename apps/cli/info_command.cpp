@@ -18,7 +18,7 @@ struct InfoArgs {
 int runInfo(const InfoArgs& args) {
     platform::HeadlessSink sink;
     image::WizardState state;
-    if (!prepareState(args.image, state, sink)) return kExitFailure;
+    if (!prepareState(args.image, state, sink)) return fail(sink, "invalid handle ...");
     const auto facts = image::readHeaderFacts(state.imagePath, state.imageKind, sink);
     if (!facts) return fail(sink, "invalid handle ...");
 
@@ -32,6 +32,7 @@ int runInfo(const InfoArgs& args) {
         out["sizeOfHddMB"] = facts->diskSizeMegabytes;
         if (facts->maximumTableEntries) out["maximumTableEntries"] = *facts->maximumTableEntries;
         std::printf("%s\n", out.dump().c_str());
+        sink.printMessages();
         return kExitOk;
     }
     std::printf("Image kind: %s\n", std::string(image::kindName(facts->kind)).c_str());
@@ -41,6 +42,7 @@ int runInfo(const InfoArgs& args) {
     std::printf("Cylinder: %s\n", facts->cylinders.c_str());
     std::printf("Size of HDD: %llu MB\n", static_cast<unsigned long long>(facts->diskSizeMegabytes));
     if (facts->maximumTableEntries) std::printf("MAXIMUM TABLE ENTRIES: %u\n", *facts->maximumTableEntries);
+    sink.printMessages();
     return kExitOk;
 }
 

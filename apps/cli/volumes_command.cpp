@@ -22,7 +22,7 @@ struct VolumesArgs {
 int runVolumes(const VolumesArgs& args) {
     platform::HeadlessSink sink;
     image::WizardState state;
-    if (!prepareState(args.image, state, sink)) return kExitFailure;
+    if (!prepareState(args.image, state, sink)) return fail(sink, "invalid handle ...");
     volumes::ScanOptions options;
     options.advanced = args.advanced;
     options.gptDisk = args.gpt;
@@ -46,6 +46,7 @@ int runVolumes(const VolumesArgs& args) {
                         record.sizeText.c_str(), static_cast<long long>(record.startSector));
         }
     }
+    sink.printMessages();
     return kExitOk;
 }
 

@@ -39,7 +39,7 @@ bool FileReadSeekVHD::openSource(const std::string& path, std::unique_ptr<platfo
 
     const uint64_t entries = state_.enteredTableEntries != 0 ? state_.enteredTableEntries : dynamicHeader.be32Or0(28);
     const uint64_t tableBytes = entries * 4;
-    if (kVhdTableOffset + tableBytes > source_->length()) {
+    if (tableBytes != 0 && kVhdTableOffset + tableBytes > source_->length()) {
         sink_.message(kHeaderTooLargeMessage);
         source_.reset();
         return false;

@@ -28,10 +28,20 @@ void HeadlessSink::redraw() {
     lineDrawn_ = true;
 }
 
-void HeadlessSink::message(std::string_view text) {
+void HeadlessSink::message(std::string_view text) { messages_.emplace_back(text); }
+
+void HeadlessSink::printMessages() {
     clearLine();
-    ++messagesShown_;
-    std::fprintf(err_, "vdrec: %.*s\n", static_cast<int>(text.size()), text.data());
+    for (const auto& text : messages_) std::fprintf(err_, "vdrec: %s\n", text.c_str());
+    messages_.clear();
+    std::fflush(err_);
+}
+
+void HeadlessSink::printFailure(std::string_view fallback) {
+    clearLine();
+    const std::string text = messages_.empty() ? std::string(fallback) : messages_.front();
+    std::fprintf(err_, "vdrec: %s\n", text.c_str());
+    messages_.clear();
     std::fflush(err_);
 }
 

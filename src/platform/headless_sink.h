@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "platform/ui_sink.h"
 
 namespace vdrec::platform {
 
-// The command line's sink: messages become "vdrec: " lines on stderr; status and progress are
-// drawn on stderr only when it is a terminal, so piped output stays clean.
+// The command line's sink. Messages are kept until the command ends: a failure prints only the
+// first one (the cause), as a single "vdrec: " line; a success prints them all. Status and
+// progress are drawn on stderr only when it is a terminal, so piped output stays clean.
 class HeadlessSink final : public UiSink {
 public:
     explicit HeadlessSink(std::FILE* err = stderr);
@@ -20,7 +23,11 @@ public:
     void progressPosition(int64_t position) override;
     std::optional<std::string> pickFolder(std::string_view title) override;
 
-    int messagesShown() const { return messagesShown_; }
+    const std::vector<std::string>& messages() const { return messages_; }
+    // Writes each kept message as a "vdrec: " line and forgets them.
+    void printMessages();
+    // Writes the first kept message, or `fallback` when there is none.
+    void printFailure(std::string_view fallback);
     void setFolderAnswer(std::string folder) { folderAnswer_ = std::move(folder); }
 
 private:
@@ -29,7 +36,7 @@ private:
 
     std::FILE* err_;
     bool interactive_;
-    int messagesShown_ = 0;
+    std::vector<std::string> messages_;
     std::string status_;
     int64_t low_ = 0, high_ = 0, position_ = 0;
     bool lineDrawn_ = false;

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "image/image_messages.h"
+#include "image/vdi_reader.h"
+#include "image/wizard_state.h"
+#include "platform/recording_sink.h"
+#include "support/test_support.h"
+
+namespace vdrec::image {
+namespace {
+
+constexpr size_t kBlockMapOffset = 512;  // in pattern.vdi
+constexpr uint64_t kBlockBytes = 1 << 20;
+
+class VdiReader : public ::testing::Test {
+protected:
+    void SetUp() override { image_ = test::readFile(test::fixture("pattern.vdi")); }
+
+    bool openPatched() {
+        test::writeFile(dir_.file("disk.vdi"), image_);
+        reader_ = std::make_unique<FileReadSeekVdi>(state_, sink_);
+        return reader_->open(dir_.file("disk.vdi"));
+    }
+
+    std::vector<uint8_t> image_;
+    test::TempDir dir_;
+    WizardState state_;
+    platform::RecordingSink sink_;
+    std::unique_ptr<FileReadSeekVdi> reader_;
+};
+
+TEST_F(VdiReader, ZeroBlocksReadAsZeros) {
+    // Block 8 holds stamped sectors in the fixture; marked as a zero block it must read as zeros.
+    test::putLe32(image_, kBlockMapOffset + 8 * 4, kVdiZeroBlock);
+    ASSERT_TRUE(openPatched());
+    std::vector<uint8_t> block(kBlockBytes, 0xCC);
+    EXPECT_TRUE(reader_->readAt(8 * kBlockBytes, block.data(), static_cast<uint32_t>(block.size())));
+    EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_FALSE(reader_->mapped);
+}
+
+TEST_F(VdiReader, HeaderWithoutAllocatedBlocksFailsSilently) {
+    test::putLe32(image_, 388, 0);
+    EXPECT_FALSE(openPatched());
+    EXPECT_TRUE(sink_.messages().empty());
+}
+
+TEST_F(VdiReader, TotalSectorsFollowTheHeaderNotTheTypedSize) {
+    state_.enteredDiskSize = 8ull << 20;
+    ASSERT_TRUE(openPatched());
+    EXPECT_EQ(state_.totalSectors, 131072u);
+}
+
+TEST_F(VdiReader, RefusesABlockMapLargerThanTheFile) {
+    test::putLe32(image_, 384, 0x40000000);
+    EXPECT_FALSE(openPatched());
+    EXPECT_EQ(sink_.messages(), std::vector<std::string>{std::string(kHeaderTooLargeMessage)});
+}
+
+TEST_F(VdiReader, PositionsBeyondTheBlockMapFailToSeek) {
+    ASSERT_TRUE(openPatched());
+    EXPECT_TRUE(reader_->seek(63 * kBlockBytes));
+    EXPECT_FALSE(reader_->seek(64 * kBlockBytes));
+}
+
+}  // namespace
+}  // namespace vdrec::image

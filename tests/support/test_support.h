@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vdrec::test {
+
+// Path of an unpacked fixture image.
+std::string fixture(const std::string& name);
+std::vector<uint8_t> readFile(const std::string& path);
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+void putBe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
+void putLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
+void putLe64(std::vector<uint8_t>& bytes, size_t offset, uint64_t value);
+
+// A fresh folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Runs a shell command; returns its exit status and fills stdout/stderr.
+struct CommandResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+CommandResult run(const std::string& command);
+
+}  // namespace vdrec::test
