@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <vector>
 
 #include "image/image_kind.h"
@@ -118,18 +119,33 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
 
     sink_.progressRange(0, static_cast<int64_t>(sectors));
     sink_.progressPosition(0);
-    std::vector<uint8_t> buffer(kExportChunkBytes);
     const auto totalMegabytes = static_cast<long long>(totalBytes / kMegabyte);
     const long double totalGigabytes = static_cast<long double>(totalBytes) / kGigabyte;
 
+    // Two buffers: the next chunk is read on a second thread while this one is written, so
+    // reading the image and writing the copy overlap. Only that thread touches the reader.
+    std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kExportChunkBytes), std::vector<uint8_t>(kExportChunkBytes)};
+    auto chunkAt = [&](uint64_t offset) { return static_cast<uint32_t>(std::min(kExportChunkBytes, totalBytes - offset)); };
+    auto readChunk = [&reader, &chunkAt](uint64_t offset, std::vector<uint8_t>& into) {
+        return reader.readAt(static_cast<int64_t>(offset), into.data(), chunkAt(offset));
+    };
+
     Outcome outcome = Outcome::Saved;
-    for (uint64_t offset = 0; offset < totalBytes; offset += kExportChunkBytes) {
-        const auto chunk = static_cast<uint32_t>(std::min(kExportChunkBytes, totalBytes - offset));
-        if (!reader.readAt(static_cast<int64_t>(offset), buffer.data(), chunk)) {
+    std::future<bool> next;
+    if (totalBytes > 0) next = std::async(std::launch::async, readChunk, uint64_t{0}, std::ref(buffers[0]));
+    for (uint64_t offset = 0, index = 0; offset < totalBytes; offset += kExportChunkBytes, ++index) {
+        const uint32_t chunk = chunkAt(offset);
+        const std::vector<uint8_t>& buffer = buffers[index % 2];
+        const bool readOk = next.get();
+        if (!readOk) {
             sink_.status(platform::format("Exit with error number %d", reader.lastError()));
             outcome = Outcome::Failed;
             break;
         }
+        const uint64_t following = offset + kExportChunkBytes;
+        if (following < totalBytes)
+            next = std::async(std::launch::async, readChunk, following, std::ref(buffers[(index + 1) % 2]));
+
         if (int writeError = writeSparse(*out, offset, buffer.data(), chunk)) {
             sink_.message(writeError == ENOSPC ? std::string(kNoSpace)
                                                : platform::format("Error %d while writing in File", writeError));
@@ -148,6 +164,8 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
                                       static_cast<long long>(bytesDone_ / kMegabyte), totalMegabytes,
                                       static_cast<long double>(bytesDone_) / kGigabyte, totalGigabytes));
     }
+    // A read still in flight after an early end is waited for before the reader goes away.
+    if (next.valid()) next.wait();
 
     // Holes at the end still count: the image is exactly as long as what was copied.
     if (int lengthError = out->setLength(bytesDone_); lengthError != 0 && outcome != Outcome::Failed) {

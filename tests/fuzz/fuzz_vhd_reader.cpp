@@ -1,0 +1,6 @@
+#include "fuzz_reader.h"
+#include "image/vhd_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return vdrec::fuzz::fuzzReader<vdrec::image::FileReadSeekVHD>(data, size, "disk.vhd");
+}
