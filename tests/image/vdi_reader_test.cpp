@@ -4,7 +4,7 @@
 #include "image/vdi_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
-#include "support/test_support.h"
+#include "support/patched_image.h"
 
 namespace vdrec::image {
 namespace {
@@ -12,21 +12,9 @@ namespace {
 constexpr size_t kBlockMapOffset = 512;  // in pattern.vdi
 constexpr uint64_t kBlockBytes = 1 << 20;
 
-class VdiReader : public ::testing::Test {
+class VdiReader : public test::PatchedImage<FileReadSeekVdi> {
 protected:
-    void SetUp() override { image_ = test::readFile(test::fixture("pattern.vdi")); }
-
-    bool openPatched() {
-        test::writeFile(dir_.file("disk.vdi"), image_);
-        reader_ = std::make_unique<FileReadSeekVdi>(state_, sink_);
-        return reader_->open(dir_.file("disk.vdi"));
-    }
-
-    std::vector<uint8_t> image_;
-    test::TempDir dir_;
-    WizardState state_;
-    platform::RecordingSink sink_;
-    std::unique_ptr<FileReadSeekVdi> reader_;
+    void SetUp() override { load("pattern.vdi", "disk.vdi"); }
 };
 
 TEST_F(VdiReader, ZeroBlocksReadAsZeros) {

@@ -4,28 +4,16 @@
 #include "image/vhd_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
-#include "support/test_support.h"
+#include "support/patched_image.h"
 
 namespace vdrec::image {
 namespace {
 
 constexpr size_t kMaxTableEntriesField = 512 + 28;
 
-class VhdReader : public ::testing::Test {
+class VhdReader : public test::PatchedImage<FileReadSeekVHD> {
 protected:
-    void SetUp() override { image_ = test::readFile(test::fixture("pattern-dynamic.vhd")); }
-
-    bool openPatched(const std::string& name = "disk.vhd") {
-        test::writeFile(dir_.file(name), image_);
-        reader_ = std::make_unique<FileReadSeekVHD>(state_, sink_);
-        return reader_->open(dir_.file(name));
-    }
-
-    std::vector<uint8_t> image_;
-    test::TempDir dir_;
-    WizardState state_;
-    platform::RecordingSink sink_;
-    std::unique_ptr<FileReadSeekVHD> reader_;
+    void SetUp() override { load("pattern-dynamic.vhd", "disk.vhd"); }
 };
 
 TEST_F(VhdReader, LoadsTheBlockTableAndTheFooterSize) {

@@ -4,7 +4,7 @@
 #include "image/vmdk_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
-#include "support/test_support.h"
+#include "support/patched_image.h"
 
 namespace vdrec::image {
 namespace {
@@ -54,21 +54,9 @@ TEST(VmdkDescriptor, WithoutCreateTypeThereIsNoDescriptor) {
     EXPECT_FALSE(parseVmdkDescriptor("createType=\""));
 }
 
-class VmdkReader : public ::testing::Test {
+class VmdkReader : public test::PatchedImage<FileReadSeekVmdk> {
 protected:
-    void SetUp() override { image_ = test::readFile(test::fixture("pattern.vmdk")); }
-
-    bool openPatched() {
-        test::writeFile(dir_.file("disk.vmdk"), image_);
-        reader_ = std::make_unique<FileReadSeekVmdk>(state_, sink_);
-        return reader_->open(dir_.file("disk.vmdk"));
-    }
-
-    std::vector<uint8_t> image_;
-    test::TempDir dir_;
-    WizardState state_;
-    platform::RecordingSink sink_;
-    std::unique_ptr<FileReadSeekVmdk> reader_;
+    void SetUp() override { load("pattern.vmdk", "disk.vmdk"); }
 };
 
 TEST_F(VmdkReader, ZeroedGrainEntryReadsAsZeros) {
