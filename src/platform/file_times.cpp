@@ -1,0 +1,58 @@
+#include "platform/file_times.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "platform/text_format.h"
+
+namespace vdrec::platform {
+
+namespace {
+
+constexpr int64_t kFileTimeEpochOffset = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
+
+timespec toTimespec(std::optional<UnixTime> time) {
+    timespec out{};
+    if (!time) {
+        out.tv_nsec = UTIME_OMIT;
+        return out;
+    }
+    out.tv_sec = static_cast<time_t>(time->seconds);
+    out.tv_nsec = time->nanoseconds;
+    return out;
+}
+
+}  // namespace
+
+UnixTime fromFileTime(uint64_t fileTime) {
+    const int64_t ticks = static_cast<int64_t>(fileTime & 0x7FFFFFFFFFFFFFFFull) - kFileTimeEpochOffset;
+    int64_t seconds = ticks / 10000000;
+    int64_t remainder = ticks % 10000000;
+    if (remainder < 0) {
+        remainder += 10000000;
+        --seconds;
+    }
+    return {seconds, static_cast<uint32_t>(remainder * 100)};
+}
+
+std::string listTimeText(UnixTime time) {
+    const time_t seconds = static_cast<time_t>(time.seconds);
+    tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) return {};
+    const int hour = local.tm_hour;
+    if (hour <= 12)
+        return format("%02d/%02d/%d  %02d:%02d AM", local.tm_mon + 1, local.tm_mday, local.tm_year + 1900, hour,
+                      local.tm_min);
+    return format("%02d/%02d/%d  %02d:%02d PM", local.tm_mon + 1, local.tm_mday, local.tm_year + 1900, hour - 12,
+                  local.tm_min);
+}
+
+int setFileTimes(const std::string& path, std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
+    const timespec times[2] = {toTimespec(accessed), toTimespec(modified)};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : errno;
+}
+
+}  // namespace vdrec::platform

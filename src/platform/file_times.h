@@ -1,0 +1,27 @@
+#pragma once
+// Time conversions shared by the parsers and setting the times of saved files.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vdrec::platform {
+
+// Seconds and nanoseconds since 1970-01-01 UTC.
+struct UnixTime {
+    int64_t seconds = 0;
+    uint32_t nanoseconds = 0;
+};
+
+// A Windows FILETIME (100 ns units since 1601-01-01 UTC).
+UnixTime fromFileTime(uint64_t fileTime);
+
+// The list's time text in local time: "%02d/%02d/%d  %02d:%02d AM" (month, day, year, hour 0 to
+// 12 unchanged) or "... PM" with hour - 12 for 13 to 23.
+std::string listTimeText(UnixTime time);
+
+// Sets last access and last write of a saved file. Linux cannot set a creation time.
+// Returns 0 or errno.
+int setFileTimes(const std::string& path, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
+
+}  // namespace vdrec::platform
