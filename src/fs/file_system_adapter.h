@@ -77,6 +77,8 @@ public:
         bool capitalisedConfirmation = false; // NTFS: "Number of files found ..." (others "number")
         bool recycleBinPerUserFolders = false;  // NTFS: "$I" files sit in per-user subfolders
         bool recycleBinNames = false;         // NTFS, FAT32, exFAT restore recycled names
+        bool expansionClearsList = false;     // FAT16, FAT32, exFAT, HFS+: expanding empties the list
+        bool doubleClickNeedsNoChildItems = false;  // all but NTFS: a placeholder blocks population
     };
     virtual Rules rules() const = 0;
 };

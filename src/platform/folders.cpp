@@ -17,6 +17,11 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool isRealFolder(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool createFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) == 0) return true;
     return errno == EEXIST && isFolder(path);

@@ -8,6 +8,8 @@ inline constexpr char kPathSeparator = '/';
 
 bool pathExists(const std::string& path);
 bool isFolder(const std::string& path);
+// A folder itself, not a symbolic link to one.
+bool isRealFolder(const std::string& path);
 // Creates one folder; true when it exists afterwards.
 bool createFolder(const std::string& path);
 // The folder for scratch files: $TMPDIR, else /tmp.

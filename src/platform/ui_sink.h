@@ -21,6 +21,8 @@ public:
     virtual bool question(std::string_view text) = 0;
     // Replaces the page's one-line status.
     virtual void status(std::string_view text) = 0;
+    // The second status line (the size of the file being saved); empty text clears it.
+    virtual void detailStatus(std::string_view text) { (void)text; }
     virtual void progressRange(int64_t low, int64_t high) = 0;
     virtual void progressPosition(int64_t position) = 0;
     // The folder picker; nullopt when the user cancels.

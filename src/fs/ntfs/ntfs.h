@@ -1,0 +1,147 @@
+#pragma once
+// The NTFS parser: binds to one volume, finds the MFT (from the boot sector, an anchor the user
+// picked, or a scan), turns its records into linked entries and copies file data out.
+// Parsing runs on one worker thread; list texts and saving run afterwards on one other thread,
+// never at the same time.
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fs/file_system_adapter.h"
+#include "fs/ntfs/boot_sector.h"
+#include "fs/ntfs/data_stream.h"
+#include "fs/ntfs/mft_record.h"
+#include "fs/ntfs/ntfs_entry.h"
+#include "fs/ntfs/run_list.h"
+#include "image/read_write_interface.h"
+#include "platform/ui_sink.h"
+
+namespace vdrec::fs::ntfs {
+
+// A copy of the MFT's own record found by the anchor search.
+struct MftAnchor {
+    std::string text;           // "MFT_ENTRY:<position>"
+    uint64_t sector = 0;        // from the volume start
+    uint64_t recordOffset = 0;  // bytes from the volume start
+};
+
+struct TimesAndAttributes {
+    std::string created, accessed, modified;
+    std::string attributes;  // "-R-H-S-A-C-E" letters of the flags set
+};
+
+class ntfs {
+public:
+    explicit ntfs(platform::UiSink& sink);
+
+    // Scan modes.
+    static constexpr int kStandard = 1;
+    static constexpr int kAdvanced = 2;
+    static constexpr int kDeep = 3;
+
+    void bind(image::readWriteInterface& reader, int64_t startSector, std::string sizeText);
+    bool readBootSector();
+    bool locateMft();
+    void collectMftRecords();
+    void parseAllRecords();
+
+    int findMftAnchors(int maxCount);
+    const std::vector<MftAnchor>& anchors() const { return anchors_; }
+    // Before selectMftAnchor in advanced mode: drops the entries and names the anchor search made.
+    void resetForAnchor();
+    bool selectMftAnchor(size_t index);
+    void deepScanMft();
+
+    // Reads and parses the record at `recordOffset` into entry `index`; false when unreadable.
+    bool parseRecord(uint64_t recordOffset, int64_t index);
+    void linkToParent(int64_t index);
+    // The runs of the record's unnamed $DATA (every extent, attribute list included) or of
+    // another attribute type's first non-resident attribute.
+    std::vector<DataRun> decodeDataRuns(uint64_t recordOffset, uint32_t attributeType);
+
+    TimesAndAttributes timesAndAttributes(int64_t index);
+    std::string sizeText(int64_t index);
+    uint64_t dataSize(int64_t index);
+    CopyResult saveFile(int64_t index, const std::string& destinationPath);
+    std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes);
+
+    // Entries and the tree.
+    size_t entryCount() const { return entries_.size(); }
+    const NtfsEntry& entry(size_t index) const { return entries_[index]; }
+    bool validEntry(int64_t index) const;
+    std::string_view name(int64_t index) const;
+    void rename(int64_t index, std::string_view name);
+    int64_t orphanIndex() const { return orphanIndex_; }
+    int64_t rootIndex() const { return rootIndex_; }
+    // The entries under the volume's top item, in order.
+    std::vector<int64_t> rootLevel() const;
+
+    int scanMode = kStandard;
+    uint64_t clusterBytes = 0;
+    uint64_t volumeBytes = 0;
+    bool mftLocated = false;
+    bool needMftRuns = true;
+    std::vector<DataRun> mftRuns;
+    std::atomic<bool> stopRequested{false};
+
+private:
+    friend class NtfsDataReader;
+
+    struct ScanCandidate;
+    using CandidateVisitor = bool (ntfs::*)(uint64_t recordOffset, platform::Bytes record);
+
+    // Record access.
+    bool readRecord(uint64_t recordOffset, MftRecord& out);
+    void parseRecordBytes(platform::Bytes bytes, int64_t index);
+    void assignName(NtfsEntry& entry, platform::Bytes utf16Name);
+    int64_t appendEntry(std::array<char, 4> magic, uint64_t recordOffset);
+    std::optional<uint64_t> recordOffsetOf(uint64_t recordNumber);
+
+    // Data streams.
+    DataStream readDataStream(int64_t index);
+    DataStream dataStreamOf(const MftRecord& base, int64_t baseNumber, bool forMft);
+    std::vector<uint8_t> readAttributeListContent(const MftRecord& record, const AttributeHeader& attribute);
+    std::vector<DataRun> mftRunsFrom(uint64_t recordOffset);
+
+    // Volume scans in 10 MiB chunks.
+    void scanVolume(uint64_t limit, bool strictCandidates, int progressEvery, CandidateVisitor visitor);
+    bool visitStandardScan(uint64_t recordOffset, platform::Bytes record);
+    bool visitAnchorScan(uint64_t recordOffset, platform::Bytes record);
+    bool visitDeepScan(uint64_t recordOffset, platform::Bytes record);
+
+    // Tree steps.
+    void buildTree();
+    void placeOrphansStandard();
+    void placeOrphansDeep();
+    void pushChildFront(int64_t folder, int64_t child);
+    void appendChild(int64_t folder, int64_t child);
+    void releaseChildrenOfNonFolders();
+
+    uint64_t bootClusterBytes(bool warnWhenUnusable);
+    void status(std::string_view text) { sink_.status(text); }
+
+    platform::UiSink& sink_;
+    image::readWriteInterface* reader_ = nullptr;
+    int64_t startSector_ = 0;
+    std::string sizeText_;
+    std::optional<NtfsBootSector> boot_;
+    std::vector<NtfsEntry> entries_;
+    std::string namePool_;
+    std::vector<MftAnchor> anchors_;
+    std::vector<MftRecord> anchorRecordsUnused_;
+    std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs came from
+    int64_t orphanIndex_ = -1;
+    int64_t rootIndex_ = -1;
+    bool treeBuilt_ = false;
+    int anchorMaxCount_ = 3;
+    bool anchorFound_ = false;
+};
+
+// Maps a sizes in bytes to the list's size text: "%.2f GB", "%.2f MB", "%.2f KB" or "%lld Bytes".
+std::string formatSize(uint64_t bytes);
+
+}  // namespace vdrec::fs::ntfs

@@ -1,0 +1,34 @@
+#pragma once
+// One MFT slot or found record, as the tree and the list see it. Kept small: a volume may hold
+// millions of them. Names live in the parser's name pool, not in the entry.
+
+#include <array>
+#include <cstdint>
+
+namespace vdrec::fs::ntfs {
+
+inline constexpr uint64_t kNoRecordOffset = UINT64_MAX;
+
+struct NtfsEntry {
+    std::array<char, 4> magic{};  // first four bytes of the record; "FILE" when valid
+    uint16_t recordFlags = 0;     // record header flags: bit 0 in use (clear = deleted)
+    char kind = 0;                // 'D' when a file-name attribute says directory
+    uint8_t orphan = 0;           // no trustworthy parent: shown in the orphan folder
+    uint64_t recordOffset = kNoRecordOffset;  // byte offset of the record in the volume
+    int64_t parentIndex = 0;      // parent record number, used as an entry index
+    uint64_t nameAllocatedSize = 0;
+    int64_t selfIndex = 0;
+    int64_t firstChild = 0;       // 0 = none
+    int64_t nextSibling = 0;      // below 1 ends the chain
+    int64_t lastChild = 0;        // tail of the child chain, so that linking is O(1)
+    uint64_t nameOffset = 0;      // into the parser's name pool
+    uint16_t nameLength = 0;      // UTF-8 bytes
+    bool hasName = false;
+    bool linked = false;          // already in its parent's chain
+
+    bool isFile() const { return magic == std::array<char, 4>{'F', 'I', 'L', 'E'}; }
+    bool isFolder() const { return kind == 'D'; }
+    bool isDeleted() const { return (recordFlags & 1) == 0; }
+};
+
+}  // namespace vdrec::fs::ntfs

@@ -1,0 +1,48 @@
+#include "results/output_names.h"
+
+#include "platform/folders.h"
+
+namespace vdrec::results {
+
+namespace {
+
+// Cuts at a UTF-8 character boundary so the shortened name stays valid text.
+std::string truncateUtf8(std::string name, size_t limit) {
+    if (name.size() <= limit) return name;
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+    return name;
+}
+
+}  // namespace
+
+std::string safeOutputName(std::string_view name) {
+    std::string safe;
+    safe.reserve(name.size());
+    for (char c : name) safe.push_back(c == '/' || c == '\\' || c == '\0' ? '_' : c);
+    if (safe.empty()) return "unnamed";
+    if (safe == ".") return "_";
+    if (safe == "..") return "__";
+    if (safe.size() <= kMaxOutputName) return safe;
+    // Keep a short extension when cutting a long name.
+    const auto dot = safe.rfind('.');
+    const std::string extension = dot != std::string::npos && dot > 0 && safe.size() - dot <= 16 ? safe.substr(dot) : "";
+    return truncateUtf8(safe.substr(0, safe.size() - extension.size()), kMaxOutputName - extension.size()) + extension;
+}
+
+std::string uniqueOutputPath(const std::string& folder, const std::string& name) {
+    const std::string base = platform::withTrailingSeparator(folder);
+    std::string candidate = base + name;
+    if (!platform::pathExists(candidate)) return candidate;
+    const auto dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : "";
+    for (unsigned long n = 1;; ++n) {
+        candidate = base + stem + " (" + std::to_string(n) + ")" + extension;
+        if (!platform::pathExists(candidate)) return candidate;
+    }
+}
+
+}  // namespace vdrec::results

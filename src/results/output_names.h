@@ -1,0 +1,18 @@
+#pragma once
+// Names from the disk become file names in a folder the user chose. They are made safe first
+// (no separator, no NUL, no "." or "..", bounded length) and never replace an existing file.
+
+#include <string>
+#include <string_view>
+
+namespace vdrec::results {
+
+// Longest name written, in bytes; leaves room for a " (n)" suffix under the usual 255.
+inline constexpr size_t kMaxOutputName = 240;
+
+std::string safeOutputName(std::string_view name);
+
+// `folder` + "/" + `name`, or with " (1)", " (2)", ... before the extension when that is taken.
+std::string uniqueOutputPath(const std::string& folder, const std::string& name);
+
+}  // namespace vdrec::results

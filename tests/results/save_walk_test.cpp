@@ -1,0 +1,165 @@
+#include "results/save_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/recording_sink.h"
+#include "results/fake_file_system.h"
+#include "results/output_names.h"
+#include "support/test_support.h"
+
+namespace vdrec::results {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+// Every regular file below `root`, relative, with its contents.
+std::map<std::string, std::string> tree(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : stdfs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        const auto bytes = test::readFile(entry.path().string());
+        files[stdfs::relative(entry.path(), root).string()] = std::string(bytes.begin(), bytes.end());
+    }
+    return files;
+}
+
+TEST(OutputNames, NamesFromTheDiskCannotLeaveTheFolder) {
+    struct Case {
+        std::string name;
+        std::string safe;
+    } cases[] = {
+        {"report.txt", "report.txt"}, {"../../etc/passwd", ".._.._etc_passwd"}, {"a\\b", "a_b"},
+        {".", "_"},                   {"..", "__"},                             {"", "unnamed"},
+        {std::string("a\0b", 3), "a_b"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(safeOutputName(c.name), c.safe) << c.name;
+    const std::string longName = std::string(300, 'x') + ".txt";
+    const std::string cut = safeOutputName(longName);
+    EXPECT_EQ(cut.size(), kMaxOutputName);
+    EXPECT_EQ(cut.substr(cut.size() - 4), ".txt");
+    // A multi-byte character is never cut in half.
+    const std::string accents = [] { std::string s; for (int k = 0; k < 200; ++k) s += "\xC3\xA9"; return s; }();
+    const std::string shortened = safeOutputName(accents);
+    EXPECT_LE(shortened.size(), kMaxOutputName);
+    EXPECT_EQ(shortened.size() % 2, 0u);
+}
+
+TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
+    FakeFileSystem fs;
+    const auto docs = fs.add(fs::kNoEntry, "Docs", true);
+    fs.add(docs, "report.txt", false, "old", true);
+    fs.add(docs, "report.txt", false, "new");
+    const auto sub = fs.add(docs, "Sub", true);
+    fs.add(sub, "note", false, "n");
+    fs.add(docs, "", true);  // an unnamed folder's files land in its parent's folder
+    fs.add(static_cast<fs::EntryRef>(fs.entries.size() - 1), "orphan.txt", false, "o");
+    test::TempDir out;
+    test::writeFile(out.file("note"), {'x'});  // already there: must survive
+    platform::RecordingSink sink;
+    SaveWalk walk(fs, sink);
+    EXPECT_EQ(walk.countFiles(docs), 4u);
+    const SaveReport report = walk.saveFolder(docs, out.path());
+    EXPECT_EQ(report.files, 4u);
+    EXPECT_EQ(report.notWritten, 0u);
+    const std::map<std::string, std::string> expected = {
+        {"report.txt", "old"}, {"report (1).txt", "new"}, {"Sub/note", "n"}, {"orphan.txt", "o"}, {"note", "x"}};
+    EXPECT_EQ(tree(out.path()), expected);
+}
+
+TEST(SaveWalk, CraftedNamesStayInsideTheOutputFolder) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    const auto evil = fs.add(top, "..", true);
+    fs.add(evil, "../../escaped.txt", false, "e");
+    fs.add(top, "/etc/passwd", false, "p");
+    fs.add(top, ".", true);
+    test::TempDir parent;
+    const std::string out = parent.file("out");
+    stdfs::create_directory(out);
+    platform::RecordingSink sink;
+    SaveWalk(fs, sink).saveFolder(top, out);
+    EXPECT_EQ(tree(parent.path()), (std::map<std::string, std::string>{{"out/__/.._.._escaped.txt", "e"},
+                                                                        {"out/_etc_passwd", "p"}}));
+}
+
+TEST(SaveWalk, ExistingLinkIsNotFollowed) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    const auto sub = fs.add(top, "Sub", true);
+    fs.add(sub, "a.txt", false, "a");
+    test::TempDir outside, out;
+    stdfs::create_directory_symlink(outside.path(), out.file("Sub"));
+    platform::RecordingSink sink;
+    SaveWalk(fs, sink).saveFolder(top, out.path());
+    EXPECT_TRUE(stdfs::is_empty(outside.path()));
+    EXPECT_TRUE(stdfs::exists(out.file("Sub (1)/a.txt")));
+}
+
+TEST(SaveWalk, LinkCycleEndsAndEachEntryIsSavedOnce) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    const auto loop = fs.add(top, "loop", true);
+    fs.add(loop, "x.txt", false, "x");
+    fs.at(loop).firstChild = top;  // loop's child is its own ancestor
+    fs.at(top).nextSibling = fs.at(top).firstChild;
+    test::TempDir out;
+    platform::RecordingSink sink;
+    SaveWalk walk(fs, sink);
+    EXPECT_EQ(walk.countFiles(top), 0u);
+    walk.saveFolder(top, out.path());
+    EXPECT_TRUE(stdfs::is_directory(out.file("loop")));
+}
+
+TEST(SaveWalk, DeepChainDoesNotExhaustTheStack) {
+    FakeFileSystem fs;
+    fs::EntryRef parent = fs.add(fs::kNoEntry, "top", true);
+    const fs::EntryRef top = parent;
+    for (int depth = 0; depth < 200000; ++depth) parent = fs.add(parent, "", true);
+    fs.add(parent, "deep.txt", false, "d");
+    test::TempDir out;
+    platform::RecordingSink sink;
+    SaveWalk walk(fs, sink);
+    EXPECT_EQ(walk.countFiles(top), 1u);
+    walk.saveFolder(top, out.path());
+    EXPECT_TRUE(stdfs::exists(out.file("deep.txt")));
+}
+
+TEST(SaveWithConfirmation, AsksWithTheCountAndReportsFilesNotWritten) {
+    FakeFileSystem fs;
+    const auto docs = fs.add(fs::kNoEntry, "Docs", true);
+    fs.add(docs, "good.txt", false, "g");
+    const auto bad = fs.add(docs, "bad.txt", false, "b");
+    fs.at(bad).failCopy = true;
+    const auto badClus = fs.add(docs, "$BadClus", false, "");
+    fs.at(badClus).countedOnly = true;
+    test::TempDir out;
+    platform::RecordingSink sink;
+    std::vector<std::string> statuses;
+    SaveReport report;
+    ASSERT_TRUE(saveWithConfirmation(fs, sink, docs, out.path(), &report));
+    EXPECT_EQ(sink.questions(), std::vector<std::string>{
+                                    "Number of files found inside this folder = 3 .Do you want to continue dumping these files..?"});
+    EXPECT_EQ(sink.messages(), std::vector<std::string>{"work done. 1 of 3 files could not be written completely."});
+    EXPECT_EQ(tree(out.path()), (std::map<std::string, std::string>{{"good.txt", "g"}}));
+    EXPECT_EQ(sink.statuses().front(), "saving File  " + out.file("good.txt"));
+}
+
+TEST(SaveWithConfirmation, NoWritesWhenDeclinedOrNotAFolder) {
+    FakeFileSystem fs;
+    const auto docs = fs.add(fs::kNoEntry, "Docs", true);
+    const auto file = fs.add(docs, "a.txt", false, "a");
+    fs.rules_ = {};
+    test::TempDir out;
+    platform::RecordingSink sink;
+    sink.answerQuestions(false);
+    EXPECT_FALSE(saveWithConfirmation(fs, sink, docs, out.path()));
+    EXPECT_EQ(sink.questions().front().rfind("number of files found inside this folder = 1 ", 0), 0u);
+    EXPECT_FALSE(saveWithConfirmation(fs, sink, file, out.path()));
+    EXPECT_TRUE(stdfs::is_empty(out.path()));
+    EXPECT_TRUE(sink.messages().empty());
+}
+
+}  // namespace
+}  // namespace vdrec::results
