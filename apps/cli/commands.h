@@ -25,5 +25,9 @@ void addImageOptions(CLI::App& command, ImageOptions& options, bool withOverride
 void addInfoCommand(CLI::App& app, int& status);
 void addVolumesCommand(CLI::App& app, int& status);
 void addExportCommand(CLI::App& app, int& status);
+void addLsCommand(CLI::App& app, int& status);
+void addRecoverCommand(CLI::App& app, int& status);
+void addSearchCommand(CLI::App& app, int& status);
+void addAnchorsCommand(CLI::App& app, int& status);
 
 }  // namespace vdrec::cli

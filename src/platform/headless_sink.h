@@ -24,6 +24,8 @@ public:
     std::optional<std::string> pickFolder(std::string_view title) override;
 
     const std::vector<std::string>& messages() const { return messages_; }
+    // Forgets the kept messages (informational ones of a step that succeeded).
+    void forgetMessages() { messages_.clear(); }
     // Writes each kept message as a "vdrec: " line and forgets them.
     void printMessages();
     // Writes the first kept message, or `fallback` when there is none.

@@ -45,4 +45,12 @@ std::string uniqueOutputPath(const std::string& folder, const std::string& name)
     }
 }
 
+std::string outputFolderFor(const std::string& parent, const std::string& name) {
+    const std::string wanted = platform::withTrailingSeparator(parent) + name;
+    if (platform::isRealFolder(wanted)) return wanted;
+    const std::string path = platform::pathExists(wanted) ? uniqueOutputPath(parent, name) : wanted;
+    platform::createFolder(path);
+    return path;
+}
+
 }  // namespace vdrec::results

@@ -15,4 +15,8 @@ std::string safeOutputName(std::string_view name);
 // `folder` + "/" + `name`, or with " (1)", " (2)", ... before the extension when that is taken.
 std::string uniqueOutputPath(const std::string& folder, const std::string& name);
 
+// The folder `parent`/`name` to write into, created when missing. An existing real folder is
+// reused (never a link to one); any other file of that name gets a fresh " (n)" name.
+std::string outputFolderFor(const std::string& parent, const std::string& name);
+
 }  // namespace vdrec::results

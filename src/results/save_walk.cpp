@@ -17,16 +17,6 @@ struct Frame {
     std::string path;
 };
 
-// A folder to write into: an existing real folder is reused (never a link), anything else of
-// that name gets a fresh " (n)" name.
-std::string folderFor(const std::string& parent, const std::string& name) {
-    const std::string wanted = platform::withTrailingSeparator(parent) + name;
-    if (platform::isRealFolder(wanted)) return wanted;
-    const std::string path = platform::pathExists(wanted) ? uniqueOutputPath(parent, name) : wanted;
-    platform::createFolder(path);
-    return path;
-}
-
 }  // namespace
 
 uint64_t SaveWalk::countFiles(fs::EntryRef folder) const {
@@ -88,7 +78,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 if (name == ".") break;
                 Frame inner{adapter_.firstChild(child), frame.outputFolder, frame.path};
                 if (!name.empty()) {
-                    inner.outputFolder = folderFor(frame.outputFolder, safeOutputName(name));
+                    inner.outputFolder = outputFolderFor(frame.outputFolder, safeOutputName(name));
                     inner.path = frame.path + name + "/";
                 }
                 stack.push_back(std::move(inner));

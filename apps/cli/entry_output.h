@@ -1,0 +1,25 @@
+#pragma once
+// Entries of a scanned volume as the command line prints them, and paths to find them by.
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fs/file_system_adapter.h"
+
+namespace vdrec::cli {
+
+// One entry as a JSON object: path, name, type, deleted, size, times and attributes.
+nlohmann::ordered_json entryJson(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
+// One entry as a text line: type, deleted mark, size text, modification time, path.
+std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
+
+// The children of `folder` in link order, each once; kNoEntry: the volume's root level.
+std::vector<fs::EntryRef> childrenOf(fs::FileSystemAdapter& adapter, fs::EntryRef folder);
+
+// The entry at `path` (names below the top item joined by "/"); nullopt when none. The empty
+// path is the top item itself (kNoEntry).
+std::optional<fs::EntryRef> resolvePath(fs::FileSystemAdapter& adapter, const std::string& path);
+
+}  // namespace vdrec::cli

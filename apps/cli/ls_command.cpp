@@ -1,0 +1,83 @@
+#include <cstdio>
+#include <unordered_set>
+
+#include "commands.h"
+#include "entry_output.h"
+#include "image_options.h"
+#include "volume_selection.h"
+
+namespace vdrec::cli {
+
+namespace {
+
+struct LsArgs {
+    SelectionOptions selection;
+    ModeOptions mode;
+    std::string path;
+    bool recursive = false;
+    bool json = false;
+};
+
+void print(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path, bool json) {
+    if (json)
+        std::printf("%s\n", entryJson(adapter, entry, path).dump().c_str());
+    else
+        std::printf("%s\n", entryLine(adapter, entry, path).c_str());
+}
+
+int runLs(const LsArgs& args) {
+    platform::HeadlessSink sink;
+    OpenedVolume opened;
+    if (!openVolume(args.selection, sink, opened) || !scanVolume(args.mode, sink, opened))
+        return fail(sink, "file not opened..");
+    fs::FileSystemAdapter& adapter = opened.session->adapter();
+    const auto target = resolvePath(adapter, args.path);
+    if (!target) return fail(sink, "No such path in the volume: " + args.path);
+
+    std::string prefix = args.path;
+    while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
+    if (!prefix.empty()) prefix += "/";
+    if (*target != fs::kNoEntry && !adapter.isFolder(*target)) {
+        print(adapter, *target, args.path, args.json);
+        return kExitOk;
+    }
+
+    // Depth first in link order; every entry once, even when on-disk links loop.
+    struct Frame {
+        std::vector<fs::EntryRef> children;
+        size_t next;
+        std::string prefix;
+    };
+    std::unordered_set<fs::EntryRef> seen;
+    if (*target != fs::kNoEntry) seen.insert(*target);
+    std::vector<Frame> stack{{childrenOf(adapter, *target), 0, prefix}};
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next >= frame.children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const fs::EntryRef entry = frame.children[frame.next++];
+        if (!seen.insert(entry).second) continue;
+        const std::string path = frame.prefix + adapter.name(entry);
+        print(adapter, entry, path, args.json);
+        if (args.recursive && adapter.isFolder(entry))
+            stack.push_back({childrenOf(adapter, entry), 0, path + "/"});
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void addLsCommand(CLI::App& app, int& status) {
+    auto args = std::make_shared<LsArgs>();
+    CLI::App* command = app.add_subcommand("ls", "List the files and folders of a volume");
+    addSelectionOptions(*command, args->selection);
+    addModeOptions(*command, args->mode);
+    command->add_option("--path", args->path, "Folder to list (names joined by \"/\")");
+    command->add_flag("-r,--recursive", args->recursive, "Everything below, deleted entries included");
+    command->add_flag("--json", args->json, "One JSON object per entry");
+    command->callback([args, &status] { status = runLs(*args); });
+}
+
+}  // namespace vdrec::cli

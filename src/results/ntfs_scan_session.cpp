@@ -1,0 +1,113 @@
+#include <cctype>
+
+#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_adapter.h"
+#include "image/read_write_interface.h"
+#include "results/scan_session.h"
+
+namespace vdrec::results {
+
+namespace {
+
+constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
+
+class NtfsScanSession final : public ScanSession {
+public:
+    NtfsScanSession(const volumes::VolumeEntry& volume, image::readWriteInterface& reader, platform::UiSink& sink)
+        : volume_(volume), reader_(reader), sink_(sink), parser_(sink), adapter_(parser_), model_(adapter_) {
+        sink_.status("ntfs partition selected....");
+    }
+
+    size_t findAnchors(int maxCount) override {
+        parser_.bind(reader_, volume_.startSector, volume_.sizeText);
+        parser_.readBootSector();
+        return static_cast<size_t>(parser_.findMftAnchors(maxCount));
+    }
+
+    std::vector<AnchorInfo> anchors() const override {
+        std::vector<AnchorInfo> out;
+        for (size_t k = 0; k < parser_.anchors().size(); ++k)
+            out.push_back({k, parser_.anchors()[k].text, parser_.anchors()[k].sector});
+        return out;
+    }
+
+    void run(ScanMode mode, const AdvancedChoice& choice) override {
+        if (mode == ScanMode::Advanced) {
+            parser_.stopRequested = false;
+            parser_.scanMode = fs::ntfs::ntfs::kAdvanced;
+            parser_.resetForAnchor();
+            parser_.selectMftAnchor(choice.anchorIndex);
+            if (choice.sectorsPerCluster > 0) parser_.clusterBytes = uint64_t(choice.sectorsPerCluster) * 512;
+        } else {
+            parser_.bind(reader_, volume_.startSector, volume_.sizeText);
+            parser_.readBootSector();
+            parser_.scanMode = static_cast<int>(mode);
+            if (mode == ScanMode::Standard) {
+                sink_.status(" ParsingBasedOnMFT is going on....");
+                parser_.locateMft();
+            } else {
+                sink_.status(" scanning for mft entries in deep mode ....");
+                parser_.deepScanMft();
+            }
+        }
+        parser_.collectMftRecords();
+        parser_.parseAllRecords();
+
+        model_.buildTopLevel();
+        model_.afterScan();
+        model_.restoreRecycledNames();
+        sink_.message(kScanDone);
+        sink_.status(kScanDone);
+    }
+
+    void requestStop() override {
+        parser_.stopRequested = true;
+        sink_.status("stop button pressed.Please wait for the process to be stopped.");
+    }
+
+    fs::FileSystemAdapter& adapter() override { return adapter_; }
+    ResultsModel& model() override { return model_; }
+
+private:
+    volumes::VolumeEntry volume_;
+    image::readWriteInterface& reader_;
+    platform::UiSink& sink_;
+    fs::ntfs::ntfs parser_;
+    fs::ntfs::NtfsAdapter adapter_;
+    ResultsModel model_;
+};
+
+bool equalsIgnoringCase(const std::string& a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+FileSystemKind fileSystemKind(const std::string& name) {
+    if (equalsIgnoringCase(name, "ntfs")) return FileSystemKind::Ntfs;
+    if (equalsIgnoringCase(name, "fat32")) return FileSystemKind::Fat32;
+    if (equalsIgnoringCase(name, "fat16") || equalsIgnoringCase(name, "fat")) return FileSystemKind::Fat16;
+    if (equalsIgnoringCase(name, "extX")) return FileSystemKind::Ext;
+    if (equalsIgnoringCase(name, "fat64") || equalsIgnoringCase(name, "exFat")) return FileSystemKind::Exfat;
+    if (equalsIgnoringCase(name, "HFS+")) return FileSystemKind::HfsPlus;
+    return FileSystemKind::None;
+}
+
+std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& volume, image::WizardState& state,
+                                                 platform::UiSink& sink) {
+    const FileSystemKind kind = fileSystemKind(volume.fileSystem);
+    if (kind != FileSystemKind::Ntfs) {
+        sink.message("not a valid drive.");
+        sink.status("Not a valid Drive .Go back");
+        return nullptr;
+    }
+    if (!state.reader) {
+        sink.message("Please Restart the program to re begin necessary initialization...");
+        return nullptr;
+    }
+    return std::make_unique<NtfsScanSession>(volume, *state.reader, sink);
+}
+
+}  // namespace vdrec::results
