@@ -107,9 +107,11 @@ platform::Bytes MftRecord::attributeName(const AttributeHeader& attribute) const
     return raw().subspan(attribute.offset + nameOffset, 2u * attribute.nameLength);
 }
 
-MftRecord decodeMftRecord(platform::Bytes source) {
-    MftRecord record;
-    std::memcpy(record.bytes.data(), source.data(), std::min(source.size(), kMftRecordSize));
+void decodeMftRecord(platform::Bytes source, MftRecord& record) {
+    const size_t copied = std::min(source.size(), kMftRecordSize);
+    std::memcpy(record.bytes.data(), source.data(), copied);
+    std::memset(record.bytes.data() + copied, 0, kMftRecordSize - copied);
+    record.attributeCount = 0;
     record.header = decodeHeader(platform::ByteReader(record.raw()));
     applyFixups(record);
 
@@ -121,7 +123,6 @@ MftRecord decodeMftRecord(platform::Bytes source) {
         record.attributes[record.attributeCount++] = attribute;
         position += attribute.length;
     }
-    return record;
 }
 
 int64_t FileNameAttribute::parentIndex() const {
@@ -202,7 +203,7 @@ RecordSummary summarizeRecord(const MftRecord& record) {
 }
 
 void decodeRecordForFuzzing(platform::Bytes bytes, DecodedMftRecord& out) {
-    out.record = decodeMftRecord(bytes);
+    decodeMftRecord(bytes, out.record);
     out.summary = summarizeRecord(out.record);
 }
 

@@ -89,11 +89,11 @@ struct MftRecord {
     const AttributeHeader* end() const { return attributes.data() + attributeCount; }
 };
 
-// Decodes a record from the first 1024 bytes of `record` (missing bytes read as zeros): copies
+// Decodes into `out` (reused between records: it is large) a record from the first 1024 bytes of `record` (missing bytes read as zeros): copies
 // it, applies the update-sequence fixups to the copy and walks the attribute headers from the
 // first attribute offset until the end marker, a zero length, or an attribute that does not fit.
 // The sequence numbers at the sector ends are not compared: torn records are still read.
-MftRecord decodeMftRecord(platform::Bytes record);
+void decodeMftRecord(platform::Bytes record, MftRecord& out);
 
 struct FileNameAttribute {
     uint64_t parentReference = 0;  // low 48 bits: parent record number

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,9 @@
 
 namespace vdrec::fs::ntfs {
 
+// Volume scans read this much per call into one reused buffer.
+inline constexpr uint64_t kScanChunkBytes = 10u * 1024 * 1024;
+
 // A copy of the MFT's own record found by the anchor search.
 struct MftAnchor {
     std::string text;           // "MFT_ENTRY:<position>"
@@ -37,6 +42,9 @@ struct TimesAndAttributes {
 class ntfs {
 public:
     explicit ntfs(platform::UiSink& sink);
+    ~ntfs();
+    ntfs(const ntfs&) = delete;
+    ntfs& operator=(const ntfs&) = delete;
 
     // Scan modes.
     static constexpr int kStandard = 1;
@@ -74,6 +82,7 @@ public:
     const NtfsEntry& entry(size_t index) const { return entries_[index]; }
     bool validEntry(int64_t index) const;
     std::string_view name(int64_t index) const;
+    bool hasName(int64_t index) const;
     void rename(int64_t index, std::string_view name);
     int64_t orphanIndex() const { return orphanIndex_; }
     int64_t rootIndex() const { return rootIndex_; }
@@ -89,39 +98,38 @@ public:
     std::atomic<bool> stopRequested{false};
 
 private:
-    friend class NtfsDataReader;
+    using RecordVisitor = std::function<bool(uint64_t recordOffset, platform::Bytes record)>;
 
-    struct ScanCandidate;
-    using CandidateVisitor = bool (ntfs::*)(uint64_t recordOffset, platform::Bytes record);
-
-    // Record access.
+    // Records and entries.
     bool readRecord(uint64_t recordOffset, MftRecord& out);
     void parseRecordBytes(platform::Bytes bytes, int64_t index);
-    void assignName(NtfsEntry& entry, platform::Bytes utf16Name);
+    void assignName(NtfsEntry& entry, std::string_view utf8);
     int64_t appendEntry(std::array<char, 4> magic, uint64_t recordOffset);
+    static std::array<char, 4> magicOf(platform::Bytes bytes);
+    void clearEntries();
     std::optional<uint64_t> recordOffsetOf(uint64_t recordNumber);
+    std::optional<uint64_t> mapMftOffset(const std::vector<DataRun>& runs, uint64_t mftByte) const;
 
     // Data streams.
-    DataStream readDataStream(int64_t index);
-    DataStream dataStreamOf(const MftRecord& base, int64_t baseNumber, bool forMft);
+    DataStream readDataStream(int64_t index, bool* recordIsFile = nullptr);
+    DataStream dataStreamOf(const MftRecord& base, bool forMft);
     std::vector<uint8_t> readAttributeListContent(const MftRecord& record, const AttributeHeader& attribute);
     std::vector<DataRun> mftRunsFrom(uint64_t recordOffset);
+    VolumeGeometry geometry() const;
 
-    // Volume scans in 10 MiB chunks.
-    void scanVolume(uint64_t limit, bool strictCandidates, int progressEvery, CandidateVisitor visitor);
-    bool visitStandardScan(uint64_t recordOffset, platform::Bytes record);
-    bool visitAnchorScan(uint64_t recordOffset, platform::Bytes record);
-    bool visitDeepScan(uint64_t recordOffset, platform::Bytes record);
+    // Volume scans in 10 MiB chunks; `visitor` returns false to end the scan, `beforeChunk` too.
+    void scanVolume(uint64_t limit, bool strictCandidates, int progressEvery, const std::function<bool()>& beforeChunk,
+                    const RecordVisitor& visitor);
 
     // Tree steps.
     void buildTree();
+    void releaseChildrenOfNonFolders();
     void placeOrphansStandard();
     void placeOrphansDeep();
     void pushChildFront(int64_t folder, int64_t child);
     void appendChild(int64_t folder, int64_t child);
-    void releaseChildrenOfNonFolders();
 
-    uint64_t bootClusterBytes(bool warnWhenUnusable);
+    uint64_t bootClusterBytes();
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
@@ -130,18 +138,20 @@ private:
     std::string sizeText_;
     std::optional<NtfsBootSector> boot_;
     std::vector<NtfsEntry> entries_;
-    std::string namePool_;
+    std::string namePool_;  // every entry's UTF-8 name, back to back
     std::vector<MftAnchor> anchors_;
-    std::vector<MftRecord> anchorRecordsUnused_;
-    std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs came from
+    std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs come from
+    std::unique_ptr<MftRecord> record_;        // decoding scratch of the record loop
     int64_t orphanIndex_ = -1;
     int64_t rootIndex_ = -1;
     bool treeBuilt_ = false;
-    int anchorMaxCount_ = 3;
-    bool anchorFound_ = false;
+    bool linking_ = true;  // parent links are made while parsing (not in the anchor and deep scans)
 };
 
-// Maps a sizes in bytes to the list's size text: "%.2f GB", "%.2f MB", "%.2f KB" or "%lld Bytes".
+// The volume list's size text as whole megabytes, read as a signed 32-bit decimal; 0 when not positive.
+uint64_t megabytesOf(const std::string& sizeText);
+
+// Maps a size in bytes to the list's size text: "%.2f GB", "%.2f MB", "%.2f KB" or "%lld Bytes".
 std::string formatSize(uint64_t bytes);
 
 }  // namespace vdrec::fs::ntfs

@@ -1,0 +1,119 @@
+// Saving one file, reading small files into memory, and the list texts of an entry.
+
+#include <cstring>
+
+#include "fs/ntfs/ntfs.h"
+#include "platform/file_times.h"
+#include "platform/output_file.h"
+#include "platform/text_format.h"
+
+namespace vdrec::fs::ntfs {
+
+namespace {
+
+std::string attributeLetters(uint32_t flags) {
+    static constexpr struct {
+        uint32_t bit;
+        const char* letters;
+    } kLetters[] = {{0x0001, "-R"}, {0x0002, "-H"}, {0x0200, "-S"}, {0x0020, "-A"}, {0x0800, "-C"}, {0x4000, "-E"}};
+    std::string text;
+    for (const auto& letter : kLetters)
+        if (flags & letter.bit) text += letter.letters;
+    return text;
+}
+
+}  // namespace
+
+uint64_t ntfs::dataSize(int64_t index) {
+    const DataStream stream = readDataStream(index);
+    return stream.present ? stream.outputLength(geometry().clusterBytes) : 0;
+}
+
+std::string ntfs::sizeText(int64_t index) { return formatSize(dataSize(index)); }
+
+TimesAndAttributes ntfs::timesAndAttributes(int64_t index) {
+    TimesAndAttributes texts;
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
+    auto record = std::make_unique<MftRecord>();
+    if (entries_[index].recordOffset == kNoRecordOffset) return texts;
+    readRecord(entries_[index].recordOffset, *record);
+    for (const AttributeHeader& attribute : *record) {
+        if (const auto info = decodeStandardInformation(*record, attribute)) {
+            texts.created = platform::listTimeText(platform::fromFileTime(info->creationTime));
+            texts.accessed = platform::listTimeText(platform::fromFileTime(info->accessTime));
+            texts.modified = platform::listTimeText(platform::fromFileTime(info->modificationTime));
+        }
+        if (const auto fileName = decodeFileName(*record, attribute)) texts.attributes = attributeLetters(fileName->fileAttributes & 0xFFFF);
+    }
+    return texts;
+}
+
+CopyResult ntfs::saveFile(int64_t index, const std::string& destinationPath) {
+    CopyResult result;
+    if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
+        return result;
+    bool recordIsFile = false;
+    const DataStream stream = readDataStream(index, &recordIsFile);
+    if (!recordIsFile) {
+        sink_.message("Not a valid entry...");
+        return result;
+    }
+    if (entries_[index].isFolder()) {
+        sink_.message(platform::format("This is  %s directory .Please specify file names ", std::string(name(index)).c_str()));
+        return result;
+    }
+    int error = 0;
+    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
+    if (!file) return result;
+
+    StreamCopyResult copied;
+    if (stream.present) {
+        copied = copyDataStream(*reader_, geometry(), stream, [&](uint64_t offset, const uint8_t* data, size_t size) {
+            const int written = file->writeAt(offset, data, size);
+            if (written == 0) result.bytesWritten += size;
+            return written;
+        });
+    }
+    error = copied.error;
+    // Holes and zero tails are left to the file length, so sparse files stay sparse here too.
+    if (error == 0) error = file->setLength(copied.length);
+    const int closed = file->close();
+    if (error == 0) error = closed;
+    if (error != 0) {
+        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
+        return result;
+    }
+    result.bytesWritten = copied.length;
+
+    auto record = std::make_unique<MftRecord>();
+    readRecord(entries_[index].recordOffset, *record);
+    for (const AttributeHeader& attribute : *record) {
+        if (const auto info = decodeStandardInformation(*record, attribute)) {
+            // Linux offers no way to set the creation time.
+            platform::setFileTimes(destinationPath, platform::fromFileTime(info->accessTime),
+                                   platform::fromFileTime(info->modificationTime));
+            break;
+        }
+    }
+    result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
+    return result;
+}
+
+std::optional<std::vector<uint8_t>> ntfs::readData(int64_t index, size_t maxBytes) {
+    if (reader_ == nullptr) return std::nullopt;
+    bool recordIsFile = false;
+    const DataStream stream = readDataStream(index, &recordIsFile);
+    if (!recordIsFile || entries_[index].isFolder()) return std::nullopt;
+    if (!stream.present) return std::vector<uint8_t>{};
+    if (stream.outputLength(geometry().clusterBytes) > maxBytes) return std::nullopt;
+    std::vector<uint8_t> data(stream.outputLength(geometry().clusterBytes));
+    const auto copied = copyDataStream(*reader_, geometry(), stream, [&](uint64_t offset, const uint8_t* bytes, size_t size) {
+        std::memcpy(data.data() + offset, bytes, size);
+        return 0;
+    });
+    if (!copied.complete) return std::nullopt;
+    data.resize(copied.length);
+    return data;
+}
+
+}  // namespace vdrec::fs::ntfs

@@ -1,0 +1,231 @@
+#include "fs/ntfs/ntfs.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/text_format.h"
+
+namespace vdrec::fs::ntfs {
+
+namespace {
+
+// MFT slots are read this many bytes at a time and decoded from memory.
+constexpr uint64_t kMftReadBytes = 4u * 1024 * 1024;
+
+}  // namespace
+
+uint64_t megabytesOf(const std::string& sizeText) {
+    const long value = std::strtol(sizeText.c_str(), nullptr, 10);
+    if (value <= 0) return 0;
+    return static_cast<uint64_t>(std::min<long>(value, INT32_MAX));
+}
+
+ntfs::ntfs(platform::UiSink& sink) : sink_(sink), record_(std::make_unique<MftRecord>()) {}
+
+ntfs::~ntfs() = default;
+
+void ntfs::bind(image::readWriteInterface& reader, int64_t startSector, std::string sizeText) {
+    reader_ = &reader;
+    startSector_ = startSector;
+    sizeText_ = std::move(sizeText);
+    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
+}
+
+bool ntfs::readBootSector() {
+    if (reader_ == nullptr) return false;
+    std::array<std::byte, 512> sector{};
+    reader_->readAt(0, sector.data(), sector.size());
+    boot_ = decodeBootSector(platform::Bytes(sector.data(), sector.size()));
+    volumeBytes = 0;
+    if (boot_ && boot_->oemIsNtfs && boot_->totalSectors < (uint64_t{1} << 54)) volumeBytes = boot_->totalSectors << 9;
+    if (boot_ && !boot_->oemIsNtfs) volumeBytes = megabytesOf(sizeText_) << 20;
+    return volumeBytes != 0;
+}
+
+uint64_t ntfs::bootClusterBytes() {
+    if (!boot_) return kAssumedClusterBytes;
+    const uint64_t bytes = boot_->clusterBytes();
+    if (usableClusterSize(bytes)) return bytes;
+    status("cluster size in boot sector is not valid.Using 4096 bytes per cluster...");
+    return kAssumedClusterBytes;
+}
+
+bool ntfs::locateMft() {
+    if (reader_ == nullptr) return false;
+    if (boot_ && boot_->oemIsNtfs) {
+        mftLocated = true;
+        clusterBytes = bootClusterBytes();
+        const auto offset = platform::checkedMul(boot_->mftCluster, clusterBytes);
+        // Out of the volume: the MFT is "located" but yields no slot.
+        if (!offset || *offset >= volumeBytes) return true;
+        status("boot sector is fine.Getting run of mft entry...");
+        mftRecordOffset_ = *offset;
+        mftRuns = mftRunsFrom(*offset);
+        status("Got run...");
+        needMftRuns = false;
+        return true;
+    }
+    clusterBytes = kAssumedClusterBytes;
+    status("boot sector corrupt.Scanning for first mft entry...");
+    mftLocated = false;
+    sink_.progressRange(0, static_cast<int64_t>(volumeBytes / kScanChunkBytes));
+    // Index 0 is "no entry" in the child links: keep a blank there so no found record hides.
+    appendEntry({}, kNoRecordOffset);
+    linking_ = true;
+    scanVolume(volumeBytes, false, 100, nullptr, [this](uint64_t offset, platform::Bytes bytes) {
+        const int64_t index = appendEntry(magicOf(bytes), offset);
+        parseRecordBytes(bytes, index);
+        if (!name(index).starts_with("$MF")) return true;
+        status("found mft entry.getting its run ...");
+        auto runs = mftRunsFrom(offset);
+        status("got run ...");
+        if (runs.empty()) return true;
+        mftRuns = std::move(runs);
+        mftRecordOffset_ = offset;
+        mftLocated = true;
+        needMftRuns = false;
+        clearEntries();
+        return false;
+    });
+    return mftLocated;
+}
+
+void ntfs::collectMftRecords() {
+    if (!mftLocated || stopRequested) return;
+    if (clusterBytes == 0) clusterBytes = kAssumedClusterBytes;
+    if (needMftRuns && !entries_.empty()) {
+        status("getting run of mft...");
+        mftRecordOffset_ = entries_[0].recordOffset;
+        status("got run...");
+    }
+    // The extension records of a fragmented MFT are found through the cluster size now in force.
+    if (mftRecordOffset_) mftRuns = mftRunsFrom(*mftRecordOffset_);
+    clearEntries();
+
+    // No volume holds more records than it has kilobytes.
+    const uint64_t maxSlots = volumeBytes == 0 ? (uint64_t{1} << 32) : volumeBytes / kMftRecordSize + 1;
+    const uint64_t volumeClusters = volumeBytes / clusterBytes;
+    std::vector<std::byte> buffer;
+    for (const DataRun& run : mftRuns) {
+        status(platform::format("parsing %lld cluster of MFT run.", static_cast<long long>(run.lcn)));
+        if (stopRequested) break;
+        const uint64_t runBytes = platform::checkedMul(run.length, clusterBytes).value_or(UINT64_MAX);
+        uint64_t slots = runBytes / kMftRecordSize;
+        slots = std::min<uint64_t>(slots, maxSlots - std::min<uint64_t>(maxSlots, entries_.size()));
+        const bool readable = !run.sparse && run.lcn >= 0 && static_cast<uint64_t>(run.lcn) < volumeClusters &&
+                              run.length <= volumeClusters - static_cast<uint64_t>(run.lcn);
+        if (!readable) {
+            // Slots keep their numbers so that later records stay at their index.
+            for (uint64_t k = 0; k < slots; ++k) appendEntry({}, kNoRecordOffset);
+            continue;
+        }
+        const uint64_t runOffset = static_cast<uint64_t>(run.lcn) * clusterBytes;
+        const uint64_t perRead = kMftReadBytes / kMftRecordSize;
+        for (uint64_t first = 0; first < slots && !stopRequested; first += perRead) {
+            const uint64_t count = std::min(perRead, slots - first);
+            buffer.resize(count * kMftRecordSize);
+            const uint64_t offset = runOffset + first * kMftRecordSize;
+            reader_->readAt(static_cast<int64_t>(offset), buffer.data(), static_cast<uint32_t>(buffer.size()));
+            for (uint64_t k = 0; k < count; ++k)
+                appendEntry(magicOf(platform::Bytes(buffer.data() + k * kMftRecordSize, 4)), offset + k * kMftRecordSize);
+        }
+    }
+}
+
+int64_t ntfs::appendEntry(std::array<char, 4> magic, uint64_t recordOffset) {
+    NtfsEntry entry;
+    entry.magic = magic;
+    entry.recordOffset = recordOffset;
+    entry.selfIndex = static_cast<int64_t>(entries_.size());
+    entries_.push_back(entry);
+    return entry.selfIndex;
+}
+
+std::array<char, 4> ntfs::magicOf(platform::Bytes bytes) {
+    std::array<char, 4> magic{};
+    if (bytes.size() >= 4) std::memcpy(magic.data(), bytes.data(), 4);
+    return magic;
+}
+
+void ntfs::clearEntries() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    namePool_.clear();
+    namePool_.shrink_to_fit();
+    treeBuilt_ = false;
+    orphanIndex_ = -1;
+    rootIndex_ = -1;
+}
+
+void ntfs::assignName(NtfsEntry& entry, std::string_view utf8) {
+    const size_t length = std::min<size_t>(utf8.size(), UINT16_MAX);
+    entry.nameOffset = namePool_.size();
+    entry.nameLength = static_cast<uint16_t>(length);
+    entry.hasName = true;
+    namePool_.append(utf8.substr(0, length));
+}
+
+bool ntfs::validEntry(int64_t index) const {
+    return index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].isFile();
+}
+
+std::string_view ntfs::name(int64_t index) const {
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return {};
+    const NtfsEntry& entry = entries_[index];
+    if (!entry.hasName) return {};
+    return std::string_view(namePool_).substr(entry.nameOffset, entry.nameLength);
+}
+
+bool ntfs::hasName(int64_t index) const {
+    return index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].hasName;
+}
+
+void ntfs::rename(int64_t index, std::string_view newName) {
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return;
+    assignName(entries_[index], newName);
+}
+
+bool ntfs::readRecord(uint64_t recordOffset, MftRecord& out) {
+    std::array<std::byte, kMftRecordSize> bytes{};
+    if (reader_ == nullptr || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
+    const bool complete = reader_->readAt(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
+    decodeMftRecord(platform::Bytes(bytes.data(), bytes.size()), out);
+    return complete;
+}
+
+std::optional<uint64_t> ntfs::recordOffsetOf(uint64_t recordNumber) {
+    if (!mftRuns.empty() && usableClusterSize(clusterBytes)) {
+        const auto offset = platform::checkedMul(recordNumber, kMftRecordSize);
+        if (!offset) return std::nullopt;
+        return mapMftOffset(mftRuns, *offset);
+    }
+    if (recordNumber < entries_.size() && entries_[recordNumber].recordOffset != kNoRecordOffset)
+        return entries_[recordNumber].recordOffset;
+    return std::nullopt;
+}
+
+std::optional<uint64_t> ntfs::mapMftOffset(const std::vector<DataRun>& runs, uint64_t mftByte) const {
+    const uint64_t vcn = mftByte / clusterBytes;
+    uint64_t first = 0;
+    for (const DataRun& run : runs) {
+        if (vcn < first + run.length) {
+            if (run.sparse || run.lcn < 0) return std::nullopt;
+            const auto lcnBytes = platform::checkedMul(static_cast<uint64_t>(run.lcn) + (vcn - first), clusterBytes);
+            if (!lcnBytes) return std::nullopt;
+            return *lcnBytes + mftByte % clusterBytes;
+        }
+        first += run.length;
+    }
+    return std::nullopt;
+}
+
+std::string formatSize(uint64_t bytes) {
+    const double size = static_cast<double>(bytes);
+    if (size / 1073741824.0 >= 1) return platform::format("%.2f GB", size / 1073741824.0);
+    if (size / 1048576.0 >= 1) return platform::format("%.2f MB", size / 1048576.0);
+    if (size / 1024.0 >= 1) return platform::format("%.2f KB", size / 1024.0);
+    return platform::format("%lld Bytes", static_cast<long long>(bytes));
+}
+
+}  // namespace vdrec::fs::ntfs
