@@ -149,6 +149,12 @@ DataStream ntfs::dataStreamOf(const MftRecord& base, bool forMft) {
     if (first.firstVcn != 0) {
         stream.realSize = stream.allocatedSize = stream.initializedSize = 0;
     }
+    // A missing last extent still leaves a file of its real size (zeros where the data is lost),
+    // no larger than the volume could have held.
+    const uint64_t cluster = geometry().clusterBytes;
+    const uint64_t wantedBytes = volumeBytes == 0 ? stream.realSize : std::min(stream.realSize, volumeBytes);
+    const uint64_t wantedClusters = wantedBytes / cluster + (wantedBytes % cluster != 0);
+    if (!stream.complete && wantedClusters > vcn) stream.runs.push_back({-1, wantedClusters - vcn, false});
     return stream;
 }
 
