@@ -1,0 +1,143 @@
+#include "app/vhd_input_dialog.h"
+
+#include "app/drive_parsing_modes.h"
+#include "image/header_facts.h"
+#include "image/image_kind.h"
+#include "image/vhd_reader.h"
+#include "platform/folders.h"
+#include "platform/number_field.h"
+#include "platform/page_texts.h"
+#include "platform/text_format.h"
+
+namespace vdrec::app {
+
+namespace {
+
+// Megabytes that still fit in bytes as uint64_t; the table length fits in 32 bits.
+constexpr size_t kDiskSizeDigits = 12;
+constexpr size_t kTableEntriesDigits = 10;
+
+}  // namespace
+
+VhdInputDialog::VhdInputDialog(image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+
+VhdInputDialog::~VhdInputDialog() = default;
+
+void VhdInputDialog::clearFile() {
+    path.clear();
+    nextEnabled = false;
+    factsVisible = tableEntriesVisible = false;
+    fileFormatVersion = sectorsPerTrack = heads = cylinders = diskSizeText = tableEntriesText = "";
+}
+
+void VhdInputDialog::selectDynamic() {
+    dynamicSelected = true;
+    clearFile();
+}
+
+void VhdInputDialog::selectFixed() {
+    dynamicSelected = false;
+    clearFile();
+}
+
+// The kind comes from the file's content first: the radio cannot make a dynamic VHD readable as
+// raw, nor a fixed one (its footer lies at the end) as dynamic. The extension names the
+// container formats the content does not show.
+std::optional<image::ImageKind> VhdInputDialog::kindFor(const std::string& chosen) {
+    const auto content = image::detectImageKind(chosen);
+    if (!content) {
+        sink_.message("invalid handle ...");
+        return std::nullopt;
+    }
+    const auto endsWith = [&](std::string_view extension) {
+        return chosen.size() > extension.size() && image::hasExtension(chosen, extension);
+    };
+    if (*content == image::ImageKind::Vdi || *content == image::ImageKind::Vmdk) return content;
+    if (*content == image::ImageKind::DynamicVhd) {
+        dynamicSelected = true;
+        return content;
+    }
+    if (endsWith(".vdi")) {
+        sink_.message("Please select valid vdi file to continue the recovery process.");
+        return std::nullopt;
+    }
+    if (endsWith(".vmdk")) {
+        sink_.message("Please select valid vmdk file to continue the recovery process.");
+        return std::nullopt;
+    }
+    if (!image::hasExtension(chosen, "vhd")) {
+        sink_.message(dynamicSelected ? "Please select valid vhd file to continue the recovery process."
+                                      : "not a vhd file");
+        return std::nullopt;
+    }
+    dynamicSelected = false;
+    return image::ImageKind::Raw;
+}
+
+void VhdInputDialog::chooseFile(const std::string& chosen) {
+    if (chosen.empty()) return;
+    clearFile();
+    const auto kind = kindFor(chosen);
+    if (!kind) return;
+    const auto facts = image::readHeaderFacts(chosen, *kind, sink_);
+    // A refused file leaves the page as if none was chosen, so that Next cannot go on with the
+    // facts of an earlier one.
+    if (!facts) return;
+    state_.imagePath = chosen;
+    state_.imageKind = *kind;
+    path = chosen;
+    nextEnabled = true;
+    fileFormatVersion = facts->fileFormatVersion;
+    sectorsPerTrack = facts->sectorsPerTrack;
+    heads = facts->heads;
+    cylinders = facts->cylinders;
+    diskSizeText = platform::format("%llu", static_cast<unsigned long long>(facts->diskSizeMegabytes));
+    factsVisible = true;
+    tableEntriesVisible = facts->maximumTableEntries.has_value();
+    if (facts->maximumTableEntries) tableEntriesText = platform::format("%u", *facts->maximumTableEntries);
+}
+
+bool VhdInputDialog::setDiskSize(std::string_view text) {
+    if (!platform::isNumberFieldText(text, kDiskSizeDigits)) return false;
+    diskSizeText = text;
+    return true;
+}
+
+bool VhdInputDialog::setTableEntries(std::string_view text) {
+    if (!platform::isNumberFieldText(text, kTableEntriesDigits)) return false;
+    const auto value = platform::numberFieldValue(text);
+    if (value && *value > UINT32_MAX) return false;
+    tableEntriesText = text;
+    return true;
+}
+
+DriveParsingModes* VhdInputDialog::next() {
+    if (path.empty() || !platform::pathExists(path)) {
+        sink_.message("Please select valid path to continue the recovery process.");
+        return nullptr;
+    }
+    if (diskSizeText.empty()) {
+        sink_.message("Hard disk Size cannot be left blank.");
+        return nullptr;
+    }
+    const bool dynamicVhd = state_.imageKind == image::ImageKind::DynamicVhd;
+    if (dynamicVhd && tableEntriesText.empty()) {
+        sink_.message("Maximum Table Entries Field cannot be left blank.");
+        return nullptr;
+    }
+    DriveParsingModes::FirstPageChoice choice;
+    choice.imagePath = path;
+    choice.diskSizeMegabytes = platform::numberFieldValue(diskSizeText).value_or(0);
+    if (dynamicVhd) choice.tableEntries = static_cast<uint32_t>(platform::numberFieldValue(tableEntriesText).value_or(0));
+    modePage_.reset();
+    modePage_ = std::make_unique<DriveParsingModes>(state_, sink_, choice, [this] {
+        modePage_.reset();
+        visible = true;
+    });
+    visible = false;
+    return modePage_.get();
+}
+
+bool VhdInputDialog::close() { return sink_.question(platform::kCloseQuestion); }
+
+}  // namespace vdrec::app
