@@ -10,6 +10,10 @@ int main(int argc, char** argv) {
     int status = vdrec::cli::kExitOk;
     vdrec::cli::addInfoCommand(app, status);
     vdrec::cli::addVolumesCommand(app, status);
+    vdrec::cli::addLsCommand(app, status);
+    vdrec::cli::addRecoverCommand(app, status);
+    vdrec::cli::addSearchCommand(app, status);
+    vdrec::cli::addAnchorsCommand(app, status);
     vdrec::cli::addExportCommand(app, status);
     try {
         app.parse(argc, argv);

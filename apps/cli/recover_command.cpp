@@ -5,6 +5,7 @@
 #include "entry_output.h"
 #include "image_options.h"
 #include "platform/folders.h"
+#include "platform/text_format.h"
 #include "results/output_names.h"
 #include "results/save_walk.h"
 #include "volume_selection.h"
