@@ -145,7 +145,8 @@ private:
     int64_t orphanIndex_ = -1;
     int64_t rootIndex_ = -1;
     bool treeBuilt_ = false;
-    bool linking_ = true;  // parent links are made while parsing (not in the anchor and deep scans)
+    bool linking_ = true;
+    bool recordNumbersAreIndices_ = false;  // entry i is MFT record i (the record loop of a located MFT)  // parent links are made while parsing (not in the anchor and deep scans)
 };
 
 // The volume list's size text as whole megabytes, read as a signed 32-bit decimal; 0 when not positive.

@@ -33,12 +33,20 @@ void ntfs::parseRecordBytes(platform::Bytes bytes, int64_t index) {
     MftRecord& record = *record_;
     decodeMftRecord(bytes, record);
     const RecordSummary summary = summarizeRecord(record);
+    const uint64_t base = record.header.baseRecordReference & 0xFFFFFFFFFFFFull;
+    if (base == 0) entries_[index].recordFlags = record.header.flags;
     if (!summary.hasFileName) return;
+    if (base != 0) {
+        // An extension record is part of its base file: a file name moved out here names the
+        // base entry, when entry indices are record numbers; it is never a file of its own.
+        if (!recordNumbersAreIndices_ || base >= entries_.size() || entries_[base].hasName) return;
+        index = static_cast<int64_t>(base);
+    }
     NtfsEntry& entry = entries_[index];
     if (summary.directory) entry.kind = 'D';
     const auto units = summary.name.size() / 2;
     assignName(entry, platform::utf16leToUtf8(reinterpret_cast<const uint8_t*>(summary.name.data()), units));
-    entry.recordFlags = record.header.flags;
+    if (base == 0) entry.recordFlags = record.header.flags;
     entry.nameAllocatedSize = summary.nameAllocatedSize;
     entry.parentIndex = summary.parentIndex;
     if (!linking_) return;
@@ -94,6 +102,7 @@ void ntfs::parseAllRecords() {
         const uint64_t count = entries_.size();
         sink_.progressRange(0, static_cast<int64_t>(count));
         std::vector<std::byte> buffer;
+        recordNumbersAreIndices_ = true;
         uint64_t i = 0;
         while (i < count && !stopRequested) {
             if (entries_[i].recordOffset == kNoRecordOffset) {
@@ -119,6 +128,7 @@ void ntfs::parseAllRecords() {
             }
             i = end;
         }
+        recordNumbersAreIndices_ = false;
     }
     buildTree();
 }
