@@ -3,6 +3,7 @@
 #include "fs/ntfs/ntfs.h"
 #include "fs/ntfs/ntfs_adapter.h"
 #include "image/read_write_interface.h"
+#include "platform/relay_sink.h"
 #include "results/scan_session.h"
 
 namespace vdrec::results {
@@ -14,7 +15,7 @@ constexpr std::string_view kScanDone = "Scanning processing done.Select save but
 class NtfsScanSession final : public ScanSession {
 public:
     NtfsScanSession(const volumes::VolumeEntry& volume, image::readWriteInterface& reader, platform::UiSink& sink)
-        : volume_(volume), reader_(reader), sink_(sink), parser_(sink), adapter_(parser_), model_(adapter_) {
+        : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {
         sink_.status("ntfs partition selected....");
     }
 
@@ -60,10 +61,9 @@ public:
         sink_.status(kScanDone);
     }
 
-    void requestStop() override {
-        parser_.stopRequested = true;
-        sink_.status("stop button pressed.Please wait for the process to be stopped.");
-    }
+    void requestStop() override { parser_.stopRequested = true; }
+
+    void setSink(platform::UiSink& sink) override { sink_.setTarget(sink); }
 
     fs::FileSystemAdapter& adapter() override { return adapter_; }
     ResultsModel& model() override { return model_; }
@@ -71,7 +71,7 @@ public:
 private:
     volumes::VolumeEntry volume_;
     image::readWriteInterface& reader_;
-    platform::UiSink& sink_;
+    platform::RelaySink sink_;
     fs::ntfs::ntfs parser_;
     fs::ntfs::NtfsAdapter adapter_;
     ResultsModel model_;

@@ -46,7 +46,10 @@ public:
 
     // The scan worker: the file system's steps for `mode`, then the end of scan.
     virtual void run(ScanMode mode, const AdvancedChoice& choice = {}) = 0;
+    // Sets the parser's stop request; the running step ends at its next check.
     virtual void requestStop() = 0;
+    // Where the parser's status, progress and messages go from now on (the page driving it).
+    virtual void setSink(platform::UiSink& sink) = 0;
 
     virtual fs::FileSystemAdapter& adapter() = 0;
     virtual ResultsModel& model() = 0;

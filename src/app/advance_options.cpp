@@ -1,0 +1,113 @@
+#include "app/advance_options.h"
+
+#include "platform/text_format.h"
+
+namespace vdrec::app {
+
+advanceOptions::advanceOptions(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+                               int wantedAnchors, std::function<void()> onBack)
+    : state_(state), sink_(sink), volume_(volume), onBack_(std::move(onBack)) {
+    if (results::fileSystemKind(volume_.fileSystem) != results::FileSystemKind::Ntfs) {
+        sink_.message("not a valid drive.");
+        backEnabled = true;
+        return;
+    }
+    session_ = results::ScanSession::create(volume_, state_, sink_);
+    if (!session_) {
+        // No worker starts: Back must stay usable.
+        backEnabled = true;
+        return;
+    }
+    clusterVisible = true;
+    searching = true;
+    session_->setSink(workerSink_);
+    worker_.start(
+        [this, wantedAnchors] {
+            session_->findAnchors(wantedAnchors);
+            worker_.callOnPage([this] { fillLists(); });
+        },
+        [this] { session_->requestStop(); });
+}
+
+advanceOptions::~advanceOptions() {
+    // The results page holds the session only after Next; until then the worker may use it.
+    stopAndJoin();
+}
+
+void advanceOptions::stopAndJoin() {
+    if (session_) session_->requestStop();
+    worker_.stop();
+    worker_.join();
+}
+
+void advanceOptions::fillLists() {
+    session_->setSink(sink_);
+    anchorItems.clear();
+    for (const auto& anchor : session_->anchors()) anchorItems.push_back(platform::format("MFT_ENTRY:%zu", anchor.index));
+    clusterItems = {"8", "4", "2", "16", "32", "64"};
+    anchorSelection = anchorItems.empty() ? -1 : 0;
+    clusterSelection = 0;
+    searching = false;
+    sink_.message(platform::format(
+        "Number of MFT-ENTRY found = %d . Please select the choice from combo box and click Parse button to proceed.",
+        static_cast<int>(anchorItems.size())));
+    nextEnabled = backEnabled = true;
+    progressVisible = pauseVisible = resumeVisible = stopVisible = false;
+    sink_.status("Parsing done.Click next to continue.");
+}
+
+void advanceOptions::pause() {
+    if (!searching) return;
+    worker_.pause();
+    sink_.status("Pause button pressed");
+}
+
+void advanceOptions::resume() {
+    if (!searching) return;
+    worker_.resume();
+    sink_.status("Resume button pressed");
+}
+
+void advanceOptions::stop() {
+    if (session_) session_->requestStop();
+    worker_.resume();
+    sink_.status("stop button pressed");
+    nextEnabled = backEnabled = true;
+}
+
+results::VolumeScanDlg* advanceOptions::next() {
+    // The parser is handed over only once its search has ended.
+    if (searching) {
+        sink_.message("Please wait for the running process.");
+        return nullptr;
+    }
+    if (anchorSelection < 0 || static_cast<size_t>(anchorSelection) >= anchorItems.size()) {
+        sink_.message("No File system Entry Found.Process cannot be continue...");
+        return nullptr;
+    }
+    if (clusterSelection < 0 || static_cast<size_t>(clusterSelection) >= clusterItems.size()) return nullptr;
+    worker_.join();
+    results::AdvancedChoice choice;
+    choice.anchorIndex = static_cast<size_t>(anchorSelection);
+    choice.sectorsPerCluster = std::stoi(clusterItems[static_cast<size_t>(clusterSelection)]);
+    visible = false;
+    resultsPage_ = std::make_unique<results::VolumeScanDlg>(state_, sink_, volume_, results::ScanMode::Advanced,
+                                                            std::move(session_), choice, [this] { visible = true; });
+    return resultsPage_.get();
+}
+
+bool advanceOptions::back() {
+    stopAndJoin();
+    visible = false;
+    if (onBack_) onBack_();
+    return true;
+}
+
+bool advanceOptions::close() {
+    if (!sink_.question("Do you want to Close Application ?")) return false;
+    sink_.status("All thread Stopped");
+    stopAndJoin();
+    return true;
+}
+
+}  // namespace vdrec::app

@@ -1,0 +1,79 @@
+#pragma once
+// The anchor-search page ("ADVANCE OPTIONS"): searches the damaged volume for copies of its
+// tables on a worker, offers them with cluster sizes, and hands its parser to the results page.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "image/wizard_state.h"
+#include "platform/ui_sink.h"
+#include "platform/worker.h"
+#include "results/scan_session.h"
+#include "results/volume_scan_dlg.h"
+#include "volumes/volume_entry.h"
+
+namespace vdrec::app {
+
+class advanceOptions {
+public:
+    advanceOptions(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+                   int wantedAnchors, std::function<void()> onBack = {});
+    ~advanceOptions();
+    advanceOptions(const advanceOptions&) = delete;
+    advanceOptions& operator=(const advanceOptions&) = delete;
+
+    // --- commands ---
+    void pause();
+    void resume();
+    void stop();
+    void selectAnchor(int index) { anchorSelection = index; }
+    void selectClusterSize(int index) { clusterSelection = index; }
+    // Opens the results page in Advanced mode; null when refused.
+    results::VolumeScanDlg* next();
+    bool back();
+    bool close();
+    void enter() {}
+
+    results::VolumeScanDlg* resultsPage() { return resultsPage_.get(); }
+    // After the results page's Back returned true.
+    void destroyClosedPages() {
+        if (resultsPage_ && !resultsPage_->visible) resultsPage_.reset();
+    }
+    size_t pumpWorker() { return worker_.pump(); }
+    void waitForWorker() { worker_.join(); }
+    platform::Worker& worker() { return worker_; }
+
+    // --- what the view shows ---
+    std::string title = "ADVANCE OPTIONS";
+    std::string anchorLabel = "TFS :";
+    std::vector<std::string> anchorItems;
+    std::vector<std::string> clusterItems;
+    int anchorSelection = -1;
+    int clusterSelection = -1;
+    bool clusterVisible = false;
+    bool heapVisible = false;
+    bool progressVisible = true;
+    bool pauseVisible = true, resumeVisible = true, stopVisible = true;
+    bool nextEnabled = false;
+    bool backEnabled = false;
+    bool searching = false;
+    bool visible = true;
+
+private:
+    void fillLists();
+    void stopAndJoin();
+
+    image::WizardState& state_;
+    platform::UiSink& sink_;
+    volumes::VolumeEntry volume_;
+    std::function<void()> onBack_;
+    std::unique_ptr<results::ScanSession> session_;
+    std::unique_ptr<results::VolumeScanDlg> resultsPage_;
+    platform::PausableSink workerSink_{sink_, worker_};
+    // Declared last: destroyed first, while everything its job uses still exists.
+    platform::Worker worker_;
+};
+
+}  // namespace vdrec::app

@@ -1,0 +1,70 @@
+#pragma once
+// The recovery-mode page: Standard, Advanced or Deep for the selected volume, then the anchor
+// page (Advanced) or the results page.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "image/wizard_state.h"
+#include "platform/ui_sink.h"
+#include "results/scan_session.h"
+#include "results/volume_scan_dlg.h"
+#include "volumes/volume_entry.h"
+
+namespace vdrec::app {
+
+class advanceOptions;
+
+class ParceModeNtfsDlg {
+public:
+    ParceModeNtfsDlg(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+                     std::function<void()> onBack = {});
+    ~ParceModeNtfsDlg();
+    ParceModeNtfsDlg(const ParceModeNtfsDlg&) = delete;
+    ParceModeNtfsDlg& operator=(const ParceModeNtfsDlg&) = delete;
+
+    // --- commands ---
+    void selectStandard();
+    void selectAdvanced();
+    void selectDeep();
+    void setFormatted(bool ticked);
+    void setMaxFileSystems(std::string_view text) { maxFileSystemsText = std::string(text); }
+    enum class NextPage { AnchorSearch, Results };
+    // Creates the next page and hides this one.
+    NextPage next();
+    bool back();
+    bool close();
+    void enter() {}
+
+    // After a child page's Back returned true (the child must not destroy itself from inside).
+    void destroyClosedPages();
+    advanceOptions* anchorPage() { return anchorPage_.get(); }
+    results::VolumeScanDlg* resultsPage() { return resultsPage_.get(); }
+    // "Please Enter Max File Systems to Find :" as a number; 0, below 1 or text give 3.
+    int wantedAnchors() const;
+    const volumes::VolumeEntry& volume() const { return volume_; }
+
+    // --- what the view shows ---
+    bool standardVisible = true, advancedVisible = true, deepVisible = true;
+    bool standardSelected = false, advancedSelected = false, deepSelected = false;
+    std::string maxFileSystemsText = "3";
+    bool maxFileSystemsEnabled = false;
+    bool formattedChecked = false;
+    bool formattedEnabled = false;
+    bool formattedDrive = false;  // the process-wide formatted-drive flag
+    results::ScanMode scanMode = results::ScanMode::Standard;
+    bool visible = true;
+
+private:
+    image::WizardState& state_;
+    platform::UiSink& sink_;
+    volumes::VolumeEntry volume_;
+    std::string prefix_;
+    std::function<void()> onBack_;
+    std::unique_ptr<advanceOptions> anchorPage_;
+    std::unique_ptr<results::VolumeScanDlg> resultsPage_;
+};
+
+}  // namespace vdrec::app
