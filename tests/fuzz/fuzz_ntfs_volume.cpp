@@ -1,0 +1,44 @@
+// The NTFS parser over an in-memory volume: MFT location, records, tree, list texts and saving.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_adapter.h"
+#include "image/file_read_seek.h"
+#include "image/wizard_state.h"
+#include "platform/recording_sink.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vdrec;
+    image::WizardState state;
+    platform::RecordingSink sink;
+    image::FileReadSeek reader(state, sink);
+    if (!reader.openSource("volume.img",
+                           std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
+        return 0;
+    fs::ntfs::ntfs parser(sink);
+    parser.bind(reader, 0, "1");
+    parser.readBootSector();
+    parser.locateMft();
+    parser.collectMftRecords();
+    parser.parseAllRecords();
+    fs::ntfs::NtfsAdapter adapter(parser);
+    static const std::string out = "/tmp/vdrec-fuzz-ntfs-" + std::to_string(::getpid());
+    size_t visited = 0;
+    for (fs::EntryRef entry : adapter.rootLevel()) {
+        for (fs::EntryRef child = entry; child != fs::kNoEntry && visited < 256; child = adapter.nextSibling(child), ++visited) {
+            if (!adapter.isValid(child)) break;
+            adapter.listTexts(child);
+            if (adapter.saveKind(child) == fs::SaveKind::File) {
+                ::unlink(out.c_str());
+                adapter.saveFile(child, out);
+            }
+        }
+    }
+    ::unlink(out.c_str());
+    return 0;
+}
