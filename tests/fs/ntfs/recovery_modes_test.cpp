@@ -1,0 +1,71 @@
+// The recovery modes on the fixture volumes that real tools damaged or formatted over.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fs/ntfs/ntfs_test_volume.h"
+#include "support/test_support.h"
+
+namespace vdrec::fs::ntfs {
+namespace {
+
+std::string text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+TEST(RecoveryModes, StandardModeWithoutBootSectorFindsTheMftAndSavesFragmentedFiles) {
+    test::TestVolume noBoot(vdrec::test::fixture("ntfs-noboot.img"), 0, "12");
+    noBoot.scan();
+    EXPECT_EQ(noBoot.sink.statuses().front(), "boot sector corrupt.Scanning for first mft entry...");
+    test::TestVolume intact(vdrec::test::fixture("ntfs-main.img"), 0, "12");
+    intact.scan();
+    EXPECT_EQ(noBoot.listing(), intact.listing());
+    for (const char* path : {"fragmented.txt", "Compressed/text.txt", "sparse.bin", "Docs/Reports/2024/q2-summary.txt"}) {
+        const EntryRef entry = noBoot.find(path);
+        ASSERT_NE(entry, kNoEntry) << path;
+        EXPECT_EQ(noBoot.save(entry), test::icat(vdrec::test::fixture("ntfs-main.img"), 0, uint64_t(entry))) << path;
+    }
+}
+
+TEST(RecoveryModes, DeepModeListsNamedRecordsOfAVolumeWithoutBootSector) {
+    test::TestVolume volume(vdrec::test::fixture("ntfs-noboot.img"), 0, "12");
+    volume.scan(ntfs::kDeep);
+    const auto listing = volume.listing();
+    ASSERT_FALSE(listing.empty());
+    EXPECT_EQ(listing.front(), "ORPHAN_ENTRY/");
+    // Files follow the folder record found before them; resident data needs no cluster size.
+    const auto resident = std::find_if(listing.begin(), listing.end(), [](const std::string& p) { return p.ends_with("/resident.txt"); });
+    ASSERT_NE(resident, listing.end());
+    const EntryRef entry = volume.find(*resident);
+    ASSERT_NE(entry, kNoEntry);
+    EXPECT_EQ(text(volume.save(entry)).substr(0, 30), "This file is small enough to l");
+}
+
+TEST(RecoveryModes, AnchorSearchFindsBothMftsOfAVolumeFormattedOver) {
+    const std::string image = vdrec::test::fixture("ntfs-formatted-over.img");
+    test::TestVolume volume(image, 0, "8");
+    // The new volume has 2048-byte clusters: 4 sectors per cluster.
+    EXPECT_EQ(volume.advanced(0, 4), 2);
+    const auto& anchors = volume.parser.anchors();
+    ASSERT_EQ(anchors.size(), 2u);
+    EXPECT_EQ(anchors[0].text, "MFT_ENTRY:0");
+    EXPECT_EQ(anchors[0].sector, 32u);
+    EXPECT_EQ(anchors[1].text, "MFT_ENTRY:1");
+    EXPECT_EQ(anchors[1].sector, 12800u + 32);
+    EXPECT_EQ(text(volume.save(volume.find("new-notes.txt"))), "written to the new volume\n");
+    EXPECT_EQ(volume.find("old-notes.txt"), kNoEntry);
+}
+
+TEST(RecoveryModes, ReadsVolumesWith512ByteClusters) {
+    const std::string image = vdrec::test::fixture("ntfs-512.img");
+    test::TestVolume volume(image, 0, "4");
+    volume.scan();
+    EXPECT_EQ(volume.parser.clusterBytes, 512u);
+    EXPECT_EQ(text(volume.save(volume.find("hello.txt"))), "Hello from a volume with 512-byte clusters.\n");
+    const EntryRef three = volume.find("Folder/three-clusters.bin");
+    ASSERT_NE(three, kNoEntry);
+    EXPECT_EQ(volume.save(three), test::icat(image, 0, uint64_t(three)));
+    EXPECT_EQ(volume.adapter.listTexts(three).size, "1.00 KB");
+}
+
+}  // namespace
+}  // namespace vdrec::fs::ntfs
