@@ -1,0 +1,150 @@
+#include "anchor_page.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "app/advance_options.h"
+#include "results_page.h"
+#include "text.h"
+#include "wizard.h"
+
+namespace vdrec::gui {
+
+namespace {
+
+void fillItems(QComboBox* box, const std::vector<std::string>& items, int selection) {
+    const QSignalBlocker block(box);
+    bool same = box->count() == static_cast<int>(items.size());
+    for (int k = 0; same && k < box->count(); ++k) same = box->itemText(k) == qt(items[static_cast<size_t>(k)]);
+    if (!same) {
+        box->clear();
+        for (const auto& item : items) box->addItem(qt(item));
+    }
+    box->setCurrentIndex(selection < box->count() ? selection : -1);
+}
+
+void keepRoomWhenHidden(QWidget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
+}  // namespace
+
+AnchorPage::AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptions& controller)
+    : PageWindow(wizard, parentPage, "anchor-search"), controller_(controller) {
+    heading_ = new QLabel(this);
+    QFont bold = heading_->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    heading_->setFont(bold);
+
+    auto* input = new QGroupBox("Advanced Input:", this);
+    anchorLabel_ = new QLabel(input);
+    anchors_ = new QComboBox(input);
+    anchors_->setObjectName("anchors");
+    clusterLabel_ = new QLabel("Sector Per Cluster :", input);
+    clusters_ = new QComboBox(input);
+    clusters_->setObjectName("clusterSizes");
+    heapLabel_ = new QLabel("Heap Offset :", input);
+    heap_ = new QComboBox(input);
+    heap_->setObjectName("heapOffsets");
+    for (QComboBox* box : {anchors_, clusters_, heap_}) box->setMinimumWidth(220);
+    auto* form = new QFormLayout(input);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(anchorLabel_, anchors_);
+    form->addRow(clusterLabel_, clusters_);
+    form->addRow(heapLabel_, heap_);
+
+    pause_ = new QPushButton("Pause", this);
+    pause_->setObjectName("pause");
+    pause_->setToolTip("Pause");
+    resume_ = new QPushButton("Resume", this);
+    resume_->setObjectName("resume");
+    resume_->setToolTip("Resume");
+    stop_ = new QPushButton("Stop", this);
+    stop_->setObjectName("stop");
+    stop_->setToolTip("Stop");
+    for (QWidget* w : std::initializer_list<QWidget*>{progressBar(), pause_, resume_, stop_}) keepRoomWhenHidden(w);
+    auto* run = new QHBoxLayout;
+    run->addWidget(progressBar(), 1);
+    run->addWidget(pause_);
+    run->addWidget(resume_);
+    run->addWidget(stop_);
+
+    back_ = new QPushButton("Back", this);
+    back_->setObjectName("back");
+    next_ = new QPushButton("Next", this);
+    next_->setObjectName("next");
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(helpButton());
+    buttons->addStretch();
+    buttons->addWidget(back_);
+    buttons->addWidget(next_);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(heading_);
+    page->addWidget(input);
+    page->addLayout(run);
+    page->addWidget(statusLine());
+    page->addStretch();
+    page->addLayout(buttons);
+
+    connect(anchors_, &QComboBox::activated, this, [this](int index) { controller_.selectAnchor(index), refresh(); });
+    connect(clusters_, &QComboBox::activated, this,
+            [this](int index) { controller_.selectClusterSize(index), refresh(); });
+    connect(pause_, &QPushButton::clicked, this, [this] { controller_.pause(), refresh(); });
+    connect(resume_, &QPushButton::clicked, this, [this] { controller_.resume(), refresh(); });
+    connect(stop_, &QPushButton::clicked, this, [this] { controller_.stop(), refresh(); });
+    connect(back_, &QPushButton::clicked, this, &AnchorPage::back);
+    connect(next_, &QPushButton::clicked, this, &AnchorPage::next);
+}
+
+void AnchorPage::refresh() {
+    const auto& c = controller_;
+    heading_->setText(qt(c.title));
+    anchorLabel_->setText(qt(c.anchorLabel));
+    fillItems(anchors_, c.anchorItems, c.anchorSelection);
+    fillItems(clusters_, c.clusterItems, c.clusterSelection);
+    clusterLabel_->setVisible(c.clusterVisible);
+    clusters_->setVisible(c.clusterVisible);
+    heapLabel_->setVisible(c.heapVisible);
+    heap_->setVisible(c.heapVisible);
+    progressBar()->setVisible(c.progressVisible);
+    pause_->setVisible(c.pauseVisible);
+    resume_->setVisible(c.resumeVisible);
+    stop_->setVisible(c.stopVisible);
+    next_->setEnabled(c.nextEnabled);
+    back_->setEnabled(c.backEnabled);
+    watchWorker(controller_.worker(), workerActive());
+}
+
+bool AnchorPage::workerActive() const { return controller_.searching || controller_.worker().running(); }
+
+size_t AnchorPage::pumpWorker() { return controller_.pumpWorker(); }
+
+bool AnchorPage::confirmClose() { return controller_.close(); }
+
+void AnchorPage::next() {
+    const auto previous = beginNext();
+    if (results::VolumeScanDlg* results = controller_.next()) {
+        openChild(std::make_unique<ResultsPage>(wizard(), this, *results));
+        return;
+    }
+    cancelNext(previous);
+}
+
+void AnchorPage::childLeft() { controller_.destroyClosedPages(); }
+
+void AnchorPage::back() {
+    if (controller_.back()) leaveToParent();
+}
+
+}  // namespace vdrec::gui

@@ -1,0 +1,41 @@
+#pragma once
+// The recovery-mode page: Standard, Advanced or Deep, then the anchor page or the results page.
+
+#include "page_window.h"
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace vdrec::app {
+class ParceModeNtfsDlg;
+}
+
+namespace vdrec::gui {
+
+class RecoveryModePage final : public PageWindow {
+    Q_OBJECT
+public:
+    RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::ParceModeNtfsDlg& controller);
+    void refresh() override;
+
+protected:
+    bool confirmClose() override;
+    void childLeft() override;
+
+private:
+    void next();
+    void back();
+
+    app::ParceModeNtfsDlg& controller_;
+    QRadioButton* standard_;
+    QRadioButton* advanced_;
+    QRadioButton* deep_;
+    QLabel* maxLabel_;
+    QLineEdit* maxFileSystems_;
+    QCheckBox* formatted_;
+    QPushButton* back_;
+    QPushButton* next_;
+};
+
+}  // namespace vdrec::gui

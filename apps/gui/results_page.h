@@ -1,0 +1,81 @@
+#pragma once
+// The results page: the check-box tree of folders over the controller's CheckTree, the file list
+// with its check-all header, run control, Save and Search.
+
+#include <QFileIconProvider>
+#include <QHash>
+#include <QIcon>
+#include <unordered_map>
+
+#include "page_window.h"
+#include "results/check_tree.h"
+
+class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vdrec::results {
+class ResultsModel;
+class VolumeScanDlg;
+}  // namespace vdrec::results
+
+namespace vdrec::gui {
+
+class CheckHeader;
+
+class ResultsPage final : public PageWindow {
+    Q_OBJECT
+public:
+    ResultsPage(Wizard& wizard, PageWindow* parentPage, results::VolumeScanDlg& controller);
+    void refresh() override;
+    bool workerActive() const override;
+
+protected:
+    bool confirmClose() override;
+    void enterPressed() override;
+    void escapePressed() override;
+    size_t pumpWorker() override;
+
+private:
+    // Mirrors the model into the widgets; only while no worker runs.
+    void syncTree(results::ResultsModel& model);
+    void syncChildren(results::ResultsModel& model, QTreeWidgetItem* parent, const std::vector<results::ItemId>& ids);
+    void showItem(results::ResultsModel& model, QTreeWidgetItem* item, results::ItemId id);
+    void forget(QTreeWidgetItem* item);
+    void syncList(results::ResultsModel& model);
+    results::ItemId idOf(const QTreeWidgetItem* item) const;
+    QIcon iconFor(const results::TreeItem& item);
+    void afterInput();
+
+    void treeCheckChanged(QTreeWidgetItem* item);
+    void treeClicked(QTreeWidgetItem* item);
+    void treeExpanded(QTreeWidgetItem* item);
+    void treeCollapsed(QTreeWidgetItem* item);
+    void treeDoubleClicked(QTreeWidgetItem* item);
+    void treeCurrentChanged(QTreeWidgetItem* item);
+    void listCheckChanged(QTreeWidgetItem* row);
+    void headerClicked();
+    void back();
+
+    results::VolumeScanDlg& controller_;
+    QLineEdit* volumeData_;
+    QLineEdit* search_;
+    QPushButton* searchButton_;
+    QTreeWidget* tree_;
+    QTreeWidget* list_;
+    CheckHeader* header_;
+    QPushButton* pause_;
+    QPushButton* resume_;
+    QPushButton* stop_;
+    QPushButton* back_;
+    QPushButton* save_;
+    std::unordered_map<results::ItemId, QTreeWidgetItem*> items_;
+    QFileIconProvider icons_;
+    QHash<QString, QIcon> iconsBySuffix_;
+    // The check change a click on a tree check box made, so that its click is not a label click.
+    bool checkClicked_ = false;
+    bool syncing_ = false;
+    bool wasInert_ = true;
+};
+
+}  // namespace vdrec::gui

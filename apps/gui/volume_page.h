@@ -1,0 +1,64 @@
+#pragma once
+// The volume page: the volumes found, the custom settings for the selected one, and the
+// recovery-mode page it opens.
+
+#include <memory>
+
+#include "page_window.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QTableWidget;
+class QToolButton;
+
+namespace vdrec::app {
+class ParceModeNtfsDlg;
+}
+namespace vdrec::volumes {
+class PopulateDriveDlg;
+}
+
+namespace vdrec::gui {
+
+class VolumePage final : public PageWindow {
+    Q_OBJECT
+public:
+    VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::PopulateDriveDlg& controller);
+    ~VolumePage() override;
+    void refresh() override;
+    bool workerActive() const override;
+
+protected:
+    bool confirmClose() override;
+    void escapePressed() override;
+    size_t pumpWorker() override;
+    void childLeft() override;
+
+private:
+    void fillRows();
+    void next();
+    void back();
+
+    volumes::PopulateDriveDlg& controller_;
+    // The volume page's controller hands over a volume; the recovery-mode page it goes to is
+    // owned here, for the life of this window's child.
+    std::unique_ptr<app::ParceModeNtfsDlg> recoveryMode_;
+    QTableWidget* table_;
+    QPushButton* filter_;
+    QPushButton* addCustom_;
+    QCheckBox* custom_;
+    QLabel* selectedVolume_;
+    QLineEdit* startSector_;
+    QLineEdit* endSector_;
+    QToolButton* startUp_;
+    QToolButton* startDown_;
+    QToolButton* endUp_;
+    QToolButton* endDown_;
+    QComboBox* treatAs_;
+    QPushButton* stop_;
+    QPushButton* back_;
+    QPushButton* next_;
+};
+
+}  // namespace vdrec::gui
