@@ -90,8 +90,14 @@ int runScreenshotTour(const QString& folder, const QString& image) {
     settle(current());
     if (auto* tree = current()->findChild<QTreeWidget*>("tree"); tree && tree->topLevelItemCount() > 0) {
         QTreeWidgetItem* root = tree->topLevelItem(0);
+        // The first folder with something in it, a user folder before the volume's own.
+        int chosen = -1;
         for (int k = 0; k < root->childCount(); ++k) {
             if (root->child(k)->childCount() == 0) continue;
+            if (chosen < 0 || !root->child(k)->text(0).startsWith('$')) chosen = k;
+            if (!root->child(k)->text(0).startsWith('$')) break;
+        }
+        for (int k = chosen; k >= 0; k = -1) {
             // A folder: expanded, and its files listed, as a user would look into it.
             QTreeWidgetItem* folderItem = root->child(k);
             folderItem->setExpanded(true);
@@ -100,7 +106,6 @@ int runScreenshotTour(const QString& folder, const QString& image) {
             root = tree->topLevelItem(0);
             folderItem = root->child(k);
             emit tree->itemClicked(folderItem, 0);
-            break;
         }
     }
     if (!grab()) return 10;
