@@ -66,8 +66,12 @@ ModePage::ModePage(Wizard& wizard, PageWindow* parentPage, app::DriveParsingMode
     auto* grid = new QGridLayout(mode);
     grid->setColumnMinimumWidth(0, 24);
     grid->addWidget(standard_, 0, 0, 1, 4);
-    grid->addWidget(gpt_, 1, 1);
-    grid->addWidget(gptNote, 1, 2, 1, 2);
+    auto* gptRow = new QHBoxLayout;
+    gptRow->addWidget(gpt_);
+    gptRow->addSpacing(16);
+    gptRow->addWidget(gptNote);
+    gptRow->addStretch();
+    grid->addLayout(gptRow, 1, 1, 1, 3);
     grid->addWidget(advance_, 2, 0, 1, 4);
     grid->addWidget(doNotSkip_, 3, 1, 1, 3);
     grid->addWidget(custom_, 4, 1, 1, 3);

@@ -61,7 +61,6 @@ VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::Populate
     addCustom_ = new QPushButton("Add Custom Volume", list);
     addCustom_->setObjectName("addCustomVolume");
     addCustom_->setToolTip("Add Custom Volume entry.");
-    keepRoomWhenHidden(addCustom_);
     auto* listButtons = new QHBoxLayout;
     listButtons->addStretch();
     listButtons->addWidget(filter_);
