@@ -6,19 +6,48 @@
 
 namespace vdrec::cli {
 
-nlohmann::ordered_json entryJson(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {
+namespace {
+
+void appendJsonString(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.push_back('"');
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    out.push_back('"');
+}
+
+}  // namespace
+
+void appendEntryJsonLine(std::string& out, fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {
     const fs::ListTexts texts = adapter.listTexts(entry);
-    nlohmann::ordered_json out;
-    out["path"] = path;
-    out["name"] = adapter.name(entry);
-    out["type"] = adapter.isFolder(entry) ? "dir" : "file";
-    out["deleted"] = adapter.isDeleted(entry, false);
-    out["size"] = adapter.dataSize(entry);
-    out["created"] = texts.created;
-    out["accessed"] = texts.accessed;
-    out["modified"] = texts.modified;
-    out["attributes"] = texts.attributes;
-    return out;
+    out += "{\"path\":";
+    appendJsonString(out, path);
+    out += ",\"name\":";
+    appendJsonString(out, adapter.name(entry));
+    out += adapter.isFolder(entry) ? ",\"type\":\"dir\"" : ",\"type\":\"file\"";
+    out += adapter.isDeleted(entry, false) ? ",\"deleted\":true" : ",\"deleted\":false";
+    out += ",\"size\":";
+    out += std::to_string(adapter.dataSize(entry));
+    out += ",\"created\":";
+    appendJsonString(out, texts.created);
+    out += ",\"accessed\":";
+    appendJsonString(out, texts.accessed);
+    out += ",\"modified\":";
+    appendJsonString(out, texts.modified);
+    out += ",\"attributes\":";
+    appendJsonString(out, texts.attributes);
+    out += "}\n";
 }
 
 std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {

@@ -1,7 +1,6 @@
 #pragma once
 // Entries of a scanned volume as the command line prints them, and paths to find them by.
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,8 +9,9 @@
 
 namespace vdrec::cli {
 
-// One entry as a JSON object: path, name, type, deleted, size, times and attributes.
-nlohmann::ordered_json entryJson(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
+// One entry as a JSON object line (path, name, type, deleted, size, times, attributes),
+// appended to `out`. Written directly: listings of a million entries spend their time here.
+void appendEntryJsonLine(std::string& out, fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
 // One entry as a text line: type, deleted mark, size text, modification time, path.
 std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
 

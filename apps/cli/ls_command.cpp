@@ -18,12 +18,25 @@ struct LsArgs {
     bool json = false;
 };
 
-void print(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path, bool json) {
-    if (json)
-        std::printf("%s\n", entryJson(adapter, entry, path).dump().c_str());
-    else
-        std::printf("%s\n", entryLine(adapter, entry, path).c_str());
-}
+// Output is gathered and written in large pieces.
+struct Printer {
+    bool json;
+    std::string pending;
+    void print(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {
+        if (json) {
+            appendEntryJsonLine(pending, adapter, entry, path);
+        } else {
+            pending += entryLine(adapter, entry, path);
+            pending += '\n';
+        }
+        if (pending.size() >= (1 << 16)) flush();
+    }
+    void flush() {
+        std::fwrite(pending.data(), 1, pending.size(), stdout);
+        pending.clear();
+    }
+    ~Printer() { flush(); }
+};
 
 int runLs(const LsArgs& args) {
     platform::HeadlessSink sink;
@@ -37,8 +50,9 @@ int runLs(const LsArgs& args) {
     std::string prefix = args.path;
     while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
     if (!prefix.empty()) prefix += "/";
+    Printer printer{args.json, {}};
     if (*target != fs::kNoEntry && !adapter.isFolder(*target)) {
-        print(adapter, *target, args.path, args.json);
+        printer.print(adapter, *target, args.path);
         return kExitOk;
     }
 
@@ -60,7 +74,7 @@ int runLs(const LsArgs& args) {
         const fs::EntryRef entry = frame.children[frame.next++];
         if (!seen.insert(entry).second) continue;
         const std::string path = frame.prefix + adapter.name(entry);
-        print(adapter, entry, path, args.json);
+        printer.print(adapter, entry, path);
         if (args.recursive && adapter.isFolder(entry))
             stack.push_back({childrenOf(adapter, entry), 0, path + "/"});
     }

@@ -27,10 +27,14 @@ int runSearch(const SearchArgs& args) {
     const std::string top = std::string(results::kTopItemText) + "/";
     search.onHit = [&](const results::SearchHit& hit) {
         const std::string path = hit.path.rfind(top, 0) == 0 ? hit.path.substr(top.size()) : hit.path;
-        if (args.json)
-            std::printf("%s\n", entryJson(adapter, hit.entry, path).dump().c_str());
-        else
+        if (args.json) {
+            std::string line;
+            appendEntryJsonLine(line, adapter, hit.entry, path);
+            std::fputs(line.c_str(), stdout);
+        }
+        else {
             std::printf("%s\n", entryLine(adapter, hit.entry, path).c_str());
+        }
     };
     search.run(args.pattern);
     const auto& messages = sink.messages();

@@ -25,13 +25,14 @@ public:
         return offset <= bytes_.size() && length <= bytes_.size() - offset;
     }
 
-    std::optional<uint8_t> u8(size_t offset) const;
-    std::optional<uint16_t> le16(size_t offset) const;
-    std::optional<uint32_t> le32(size_t offset) const;
-    std::optional<uint64_t> le64(size_t offset) const;
-    std::optional<uint16_t> be16(size_t offset) const;
-    std::optional<uint32_t> be32(size_t offset) const;
-    std::optional<uint64_t> be64(size_t offset) const;
+    // Inline: parsers decode millions of fields.
+    std::optional<uint8_t> u8(size_t offset) const { return integer<uint8_t, false>(offset); }
+    std::optional<uint16_t> le16(size_t offset) const { return integer<uint16_t, false>(offset); }
+    std::optional<uint32_t> le32(size_t offset) const { return integer<uint32_t, false>(offset); }
+    std::optional<uint64_t> le64(size_t offset) const { return integer<uint64_t, false>(offset); }
+    std::optional<uint16_t> be16(size_t offset) const { return integer<uint16_t, true>(offset); }
+    std::optional<uint32_t> be32(size_t offset) const { return integer<uint32_t, true>(offset); }
+    std::optional<uint64_t> be64(size_t offset) const { return integer<uint64_t, true>(offset); }
 
     // Bytes [offset, offset + length) as text, or nullopt when out of range.
     std::optional<std::string> text(size_t offset, size_t length) const;
@@ -49,7 +50,15 @@ public:
 
 private:
     template <typename T, bool BigEndian>
-    std::optional<T> integer(size_t offset) const;
+    std::optional<T> integer(size_t offset) const {
+        if (!has(offset, sizeof(T))) return std::nullopt;
+        T value = 0;
+        for (size_t k = 0; k < sizeof(T); ++k) {
+            const size_t index = BigEndian ? k : sizeof(T) - 1 - k;
+            value = static_cast<T>((value << 8) | static_cast<uint8_t>(bytes_[offset + index]));
+        }
+        return value;
+    }
 
     Bytes bytes_;
 };

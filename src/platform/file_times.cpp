@@ -39,6 +39,24 @@ UnixTime fromFileTime(uint64_t fileTime) {
 }
 
 std::string listTimeText(UnixTime time) {
+    // Listings show minutes only and files tend to share them: remember the last few texts,
+    // since converting to local time is the costly part of a large listing.
+    struct Remembered {
+        int64_t minute = INT64_MIN;
+        std::string text;
+    };
+    thread_local Remembered remembered[4];
+    thread_local unsigned next = 0;
+    const int64_t minute = time.seconds >= 0 ? time.seconds / 60 : (time.seconds - 59) / 60;
+    for (const auto& entry : remembered)
+        if (entry.minute == minute) return entry.text;
+    Remembered& slot = remembered[next++ % 4];
+    slot.minute = minute;
+    slot.text = localListTimeText(time);
+    return slot.text;
+}
+
+std::string localListTimeText(UnixTime time) {
     const time_t seconds = static_cast<time_t>(time.seconds);
     tm local{};
     if (localtime_r(&seconds, &local) == nullptr) return {};

@@ -19,6 +19,8 @@ UnixTime fromFileTime(uint64_t fileTime);
 // The list's time text in local time: "%02d/%02d/%d  %02d:%02d AM" (month, day, year, hour 0 to
 // 12 unchanged) or "... PM" with hour - 12 for 13 to 23.
 std::string listTimeText(UnixTime time);
+// The same text, converted afresh (listTimeText remembers recent minutes).
+std::string localListTimeText(UnixTime time);
 
 // Sets last access and last write of a saved file. Linux cannot set a creation time.
 // Returns 0 or errno.

@@ -65,7 +65,10 @@ private:
 
     void copyPlain() {
         const uint64_t cluster = volume_.clusterBytes;
-        const uint64_t chunkClusters = std::max<uint64_t>(1, kCopyChunkBytes / cluster);
+        // Small files are the common case: size the buffer by what the file needs, not the chunk
+        // limit, or every copy pays for clearing megabytes.
+        const uint64_t neededClusters = std::max<uint64_t>(1, (result_.length + cluster - 1) / cluster);
+        const uint64_t chunkClusters = std::min(std::max<uint64_t>(1, kCopyChunkBytes / cluster), neededClusters);
         buffer_.resize(chunkClusters * cluster);
         uint64_t vcn = 0;
         for (const DataRun& run : stream_.runs) {

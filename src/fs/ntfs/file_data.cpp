@@ -25,6 +25,8 @@ std::string attributeLetters(uint32_t flags) {
 }  // namespace
 
 uint64_t ntfs::dataSize(int64_t index) {
+    if (index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].sizeCached)
+        return entries_[index].dataSize;
     const DataStream stream = readDataStream(index);
     return stream.present ? stream.outputLength(geometry().clusterBytes) : 0;
 }
@@ -36,6 +38,16 @@ TimesAndAttributes ntfs::timesAndAttributes(int64_t index) {
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
     auto record = std::make_unique<MftRecord>();
     if (entries_[index].recordOffset == kNoRecordOffset) return texts;
+    if (entries_[index].timesCached) {
+        const NtfsEntry& entry = entries_[index];
+        if (entry.cachedHasTimes) {
+            texts.created = platform::listTimeText(platform::fromFileTime(entry.creationTime));
+            texts.accessed = platform::listTimeText(platform::fromFileTime(entry.accessTime));
+            texts.modified = platform::listTimeText(platform::fromFileTime(entry.modificationTime));
+        }
+        if (entry.cachedHasAttributes) texts.attributes = attributeLetters(entry.fileAttributes & 0xFFFF);
+        return texts;
+    }
     readRecord(entries_[index].recordOffset, *record);
     for (const AttributeHeader& attribute : *record) {
         if (const auto info = decodeStandardInformation(*record, attribute)) {

@@ -103,6 +103,7 @@ private:
     // Records and entries.
     bool readRecord(uint64_t recordOffset, MftRecord& out);
     void parseRecordBytes(platform::Bytes bytes, int64_t index);
+    void cacheListFacts(const MftRecord& record, NtfsEntry& entry);
     void assignName(NtfsEntry& entry, std::string_view utf8);
     int64_t appendEntry(std::array<char, 4> magic, uint64_t recordOffset);
     static std::array<char, 4> magicOf(platform::Bytes bytes);

@@ -25,6 +25,14 @@ struct NtfsEntry {
     uint16_t nameLength = 0;      // UTF-8 bytes
     bool hasName = false;
     bool linked = false;          // already in its parent's chain
+    // List facts taken while the record was in memory, so listing reads nothing again.
+    bool timesCached = false;
+    bool sizeCached = false;
+    bool cachedHasTimes = false;       // the record held a standard-information attribute
+    bool cachedHasAttributes = false;  // and a file-name attribute
+    uint32_t fileAttributes = 0;  // of the last file-name attribute
+    uint64_t creationTime = 0, accessTime = 0, modificationTime = 0;  // FILETIMEs
+    uint64_t dataSize = 0;
 
     bool isFile() const { return magic == std::array<char, 4>{'F', 'I', 'L', 'E'}; }
     bool isFolder() const { return kind == 'D'; }

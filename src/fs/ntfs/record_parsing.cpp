@@ -34,7 +34,10 @@ void ntfs::parseRecordBytes(platform::Bytes bytes, int64_t index) {
     decodeMftRecord(bytes, record);
     const RecordSummary summary = summarizeRecord(record);
     const uint64_t base = record.header.baseRecordReference & 0xFFFFFFFFFFFFull;
-    if (base == 0) entries_[index].recordFlags = record.header.flags;
+    if (base == 0) {
+        entries_[index].recordFlags = record.header.flags;
+        cacheListFacts(record, entries_[index]);
+    }
     if (!summary.hasFileName) return;
     if (base != 0) {
         // An extension record is part of its base file: a file name moved out here names the
@@ -64,6 +67,28 @@ void ntfs::parseRecordBytes(platform::Bytes bytes, int64_t index) {
     } else {
         entry.orphan = 1;
     }
+}
+
+void ntfs::cacheListFacts(const MftRecord& record, NtfsEntry& entry) {
+    entry.timesCached = true;
+    for (const AttributeHeader& attribute : record) {
+        if (const auto info = decodeStandardInformation(record, attribute)) {
+            entry.creationTime = info->creationTime;
+            entry.accessTime = info->accessTime;
+            entry.modificationTime = info->modificationTime;
+            entry.cachedHasTimes = true;
+        }
+        if (const auto fileName = decodeFileName(record, attribute)) {
+            entry.fileAttributes = fileName->fileAttributes;
+            entry.cachedHasAttributes = true;
+        }
+    }
+    // A data attribute spread over extension records is measured when asked for.
+    for (const AttributeHeader& attribute : record)
+        if (attribute.type == kAttrAttributeList) return;
+    const DataStream stream = dataStreamOf(record, false);
+    entry.dataSize = stream.present ? stream.outputLength(geometry().clusterBytes) : 0;
+    entry.sizeCached = true;
 }
 
 void ntfs::linkToParent(int64_t index) {
