@@ -79,15 +79,9 @@ AnchorPage::AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptio
     run->addWidget(resume_);
     run->addWidget(stop_);
 
-    back_ = new QPushButton("Back", this);
-    back_->setObjectName("back");
-    next_ = new QPushButton("Next", this);
-    next_->setObjectName("next");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton());
-    buttons->addStretch();
-    buttons->addWidget(back_);
-    buttons->addWidget(next_);
+    back_ = namedButton("Back", "back");
+    next_ = namedButton("Next", "next");
+    auto* buttons = wizardButtons(back_, next_);
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(heading_);

@@ -153,4 +153,19 @@ void PageWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+QPushButton* PageWindow::namedButton(const char* text, const char* objectName) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(objectName);
+    return button;
+}
+
+QHBoxLayout* PageWindow::wizardButtons(QPushButton* left, QPushButton* right) {
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(helpButton());
+    buttons->addStretch();
+    buttons->addWidget(left);
+    buttons->addWidget(right);
+    return buttons;
+}
+
 }  // namespace vdrec::gui

@@ -4,6 +4,7 @@
 // (Next opens a child over the controller's child, Back returns to the parent), and pumping
 // the controller's worker on the GUI thread.
 
+#include <QHBoxLayout>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -55,6 +56,10 @@ protected:
     QLabel* detailLine();
     QProgressBar* progressBar();
     QPushButton* helpButton();
+    // A push button with the object name the tests find it by.
+    QPushButton* namedButton(const char* text, const char* objectName);
+    // The row every page ends with: Help on the left, `left` and `right` (Back and Next) on the right.
+    QHBoxLayout* wizardButtons(QPushButton* left, QPushButton* right);
     // Asks `worker` to wake this page when its job queues a page call (taken only while no job
     // runs), and polls while `busy` holds, for jobs started before the window existed.
     void watchWorker(platform::Worker& worker, bool busy);

@@ -46,15 +46,9 @@ RecoveryModePage::RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::
     grid->addWidget(deep_, 4, 0, 1, 4);
     grid->setColumnStretch(3, 1);
 
-    back_ = new QPushButton("Back", this);
-    back_->setObjectName("back");
-    next_ = new QPushButton("Next", this);
-    next_->setObjectName("next");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton());
-    buttons->addStretch();
-    buttons->addWidget(back_);
-    buttons->addWidget(next_);
+    back_ = namedButton("Back", "back");
+    next_ = namedButton("Next", "next");
+    auto* buttons = wizardButtons(back_, next_);
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(modes);

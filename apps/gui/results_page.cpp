@@ -107,15 +107,9 @@ ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, results::Volume
     run->addWidget(resume_);
     run->addWidget(stop_);
 
-    back_ = new QPushButton("Back", this);
-    back_->setObjectName("back");
-    save_ = new QPushButton("Save", this);
-    save_->setObjectName("save");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton());
-    buttons->addStretch();
-    buttons->addWidget(back_);
-    buttons->addWidget(save_);
+    back_ = namedButton("Back", "back");
+    save_ = namedButton("Save", "save");
+    auto* buttons = wizardButtons(back_, save_);
 
     statusLine()->setMinimumHeight(fontMetrics().height() + 4);
     detailLine()->setMinimumHeight(fontMetrics().height() + 4);

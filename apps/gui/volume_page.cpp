@@ -110,15 +110,9 @@ VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::Populate
     progressRow->addWidget(progressBar(), 1);
     progressRow->addWidget(stop_);
 
-    back_ = new QPushButton("Back", this);
-    back_->setObjectName("back");
-    next_ = new QPushButton("Next", this);
-    next_->setObjectName("next");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton());
-    buttons->addStretch();
-    buttons->addWidget(back_);
-    buttons->addWidget(next_);
+    back_ = namedButton("Back", "back");
+    next_ = namedButton("Next", "next");
+    auto* buttons = wizardButtons(back_, next_);
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(list, 1);
