@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
@@ -58,6 +60,8 @@ int runRecover(const RecoverArgs& args) {
     };
     results::SaveWalk walk(adapter, sink);
     walk.onFile = report;
+    // Saving many small files is bound by creating and closing them: overlap that.
+    walk.parallelCopies = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 
     std::string prefix = args.path;
     while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();

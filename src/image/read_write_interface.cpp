@@ -13,6 +13,7 @@ bool readWriteInterface::open(const std::string& path) {
 }
 
 bool readWriteInterface::readAt(int64_t offset, void* buffer, uint32_t count) {
+    std::lock_guard lock(readLock_);
     const bool placed = seek(offset, FromStart);
     const bool complete = read(buffer, count);
     return placed && complete;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,8 @@ public:
     // False when the position cannot be mapped onto the image.
     virtual bool seek(int64_t offset, uint32_t method = FromStart) = 0;
 
-    // seek(offset) then read(count): the pairing every caller uses.
+    // seek(offset) then read(count): the pairing every caller uses. Safe to call from several
+    // threads at once (the pair is done under a lock), so saving may copy files in parallel.
     bool readAt(int64_t offset, void* buffer, uint32_t count);
     // The platform error behind the last failed read; EIO when the failure was not the platform's.
     int lastError() const;
@@ -55,6 +57,9 @@ protected:
     std::unique_ptr<platform::ByteSource> source_;
     // Absolute byte position in the virtual disk (baseOffset included).
     int64_t position_ = 0;
+
+private:
+    std::mutex readLock_;
 };
 
 }  // namespace vdrec::image

@@ -27,6 +27,8 @@ bool createFolder(const std::string& path) {
     return errno == EEXIST && isFolder(path);
 }
 
+bool createNewFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+
 std::string temporaryFolder() {
     const char* fromEnvironment = std::getenv("TMPDIR");
     if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;

@@ -12,6 +12,8 @@ bool isFolder(const std::string& path);
 bool isRealFolder(const std::string& path);
 // Creates one folder; true when it exists afterwards.
 bool createFolder(const std::string& path);
+// Creates one folder; true only when this call made it.
+bool createNewFolder(const std::string& path);
 // The folder for scratch files: $TMPDIR, else /tmp.
 std::string temporaryFolder();
 // `folder` with a trailing separator added when it lacks one.

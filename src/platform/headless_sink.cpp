@@ -28,9 +28,13 @@ void HeadlessSink::redraw() {
     lineDrawn_ = true;
 }
 
-void HeadlessSink::message(std::string_view text) { messages_.emplace_back(text); }
+void HeadlessSink::message(std::string_view text) {
+    std::lock_guard lock(messagesLock_);
+    messages_.emplace_back(text);
+}
 
 void HeadlessSink::printMessages() {
+    std::lock_guard lock(messagesLock_);
     clearLine();
     for (const auto& text : messages_) std::fprintf(err_, "vdrec: %s\n", text.c_str());
     messages_.clear();
@@ -38,6 +42,7 @@ void HeadlessSink::printMessages() {
 }
 
 void HeadlessSink::printFailure(std::string_view fallback) {
+    std::lock_guard lock(messagesLock_);
     clearLine();
     const std::string text = messages_.empty() ? std::string(fallback) : messages_.front();
     std::fprintf(err_, "vdrec: %s\n", text.c_str());

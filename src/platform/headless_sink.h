@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,10 @@ public:
 
     const std::vector<std::string>& messages() const { return messages_; }
     // Forgets the kept messages (informational ones of a step that succeeded).
-    void forgetMessages() { messages_.clear(); }
+    void forgetMessages() {
+        std::lock_guard lock(messagesLock_);
+        messages_.clear();
+    }
     // Writes each kept message as a "vdrec: " line and forgets them.
     void printMessages();
     // Writes the first kept message, or `fallback` when there is none.
@@ -38,6 +42,7 @@ private:
 
     std::FILE* err_;
     bool interactive_;
+    std::mutex messagesLock_;  // copies on helper threads may report failures
     std::vector<std::string> messages_;
     std::string status_;
     int64_t low_ = 0, high_ = 0, position_ = 0;

@@ -32,24 +32,32 @@ std::string safeOutputName(std::string_view name) {
 }
 
 std::string uniqueOutputPath(const std::string& folder, const std::string& name) {
+    return uniqueOutputPath(folder, name, [](const std::string&) { return false; });
+}
+
+std::string uniqueOutputPath(const std::string& folder, const std::string& name,
+                             const std::function<bool(const std::string&)>& taken) {
     const std::string base = platform::withTrailingSeparator(folder);
     std::string candidate = base + name;
-    if (!platform::pathExists(candidate)) return candidate;
+    if (!taken(candidate) && !platform::pathExists(candidate)) return candidate;
     const auto dot = name.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > 0;
     const std::string stem = hasExtension ? name.substr(0, dot) : name;
     const std::string extension = hasExtension ? name.substr(dot) : "";
     for (unsigned long n = 1;; ++n) {
         candidate = base + stem + " (" + std::to_string(n) + ")" + extension;
-        if (!platform::pathExists(candidate)) return candidate;
+        if (!taken(candidate) && !platform::pathExists(candidate)) return candidate;
     }
 }
 
-std::string outputFolderFor(const std::string& parent, const std::string& name) {
+std::string outputFolderFor(const std::string& parent, const std::string& name, bool* created) {
+    if (created != nullptr) *created = false;
     const std::string wanted = platform::withTrailingSeparator(parent) + name;
     if (platform::isRealFolder(wanted)) return wanted;
     const std::string path = platform::pathExists(wanted) ? uniqueOutputPath(parent, name) : wanted;
-    platform::createFolder(path);
+    const bool made = platform::createNewFolder(path);
+    if (!made) platform::createFolder(path);
+    if (created != nullptr) *created = made;
     return path;
 }
 

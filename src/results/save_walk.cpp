@@ -1,5 +1,10 @@
 #include "results/save_walk.h"
 
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 
 #include "platform/folders.h"
@@ -18,6 +23,64 @@ struct Frame {
 };
 
 }  // namespace
+
+// Copies files on helper threads; the walk queues them and collects the results in order.
+class SaveWalk::CopyPool {
+public:
+    CopyPool(fs::FileSystemAdapter& adapter, unsigned threads) : adapter_(adapter) {
+        for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { work(); });
+    }
+    ~CopyPool() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        for (auto& thread : threads_) thread.join();
+    }
+
+    std::future<fs::CopyResult> copy(fs::EntryRef entry, std::string destination) {
+        Job job{entry, std::move(destination), {}};
+        auto result = job.promise.get_future();
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        changed_.notify_one();
+        return result;
+    }
+
+private:
+    struct Job {
+        fs::EntryRef entry;
+        std::string destination;
+        std::promise<fs::CopyResult> promise;
+    };
+
+    void work() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return closing_ || !jobs_.empty(); });
+                if (jobs_.empty()) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job.promise.set_value(adapter_.saveFile(job.entry, job.destination));
+        }
+    }
+
+    fs::FileSystemAdapter& adapter_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    bool closing_ = false;
+    std::vector<std::thread> threads_;
+};
+
+SaveWalk::SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink) : adapter_(adapter), sink_(sink) {}
+SaveWalk::~SaveWalk() = default;
 
 uint64_t SaveWalk::countFiles(fs::EntryRef folder) const {
     uint64_t count = 0;
@@ -57,8 +120,42 @@ SavedFile SaveWalk::saveFile(fs::EntryRef file, const std::string& outputFolder,
     return saved;
 }
 
+std::string SaveWalk::reserveDestination(const std::string& folder, const std::string& name) {
+    // A folder this walk made holds only what the walk promised, so the disk need not be asked.
+    std::string destination =
+        freshFolders_.count(folder) != 0
+            ? uniqueReservedPath(folder, name)
+            : uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+    reserved_.insert(destination);
+    return destination;
+}
+
+std::string SaveWalk::uniqueReservedPath(const std::string& folder, const std::string& name) {
+    const std::string candidate = platform::withTrailingSeparator(folder) + name;
+    if (reserved_.count(candidate) == 0) return candidate;
+    return uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+}
+
 SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix) {
     SaveReport report;
+    if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
+    // Copies handed to the pool, reported in walk order as they finish.
+    struct Pending {
+        SavedFile saved;
+        std::future<fs::CopyResult> result;
+    };
+    constexpr size_t kCopiesInFlight = 64;
+    std::deque<Pending> pending;
+    auto finishOldest = [&] {
+        Pending done = std::move(pending.front());
+        pending.pop_front();
+        const fs::CopyResult result = done.result.get();
+        done.saved.bytes = result.bytesWritten;
+        done.saved.status = result.status == fs::CopyStatus::Ok ? SavedFile::Status::Ok : SavedFile::Status::Error;
+        if (result.status == fs::CopyStatus::Failed && !platform::pathExists(done.saved.output)) done.saved.output.clear();
+        if (done.saved.status != SavedFile::Status::Ok) ++report.notWritten;
+        if (onFile) onFile(done.saved);
+    };
     std::unordered_set<fs::EntryRef> seen{folder};
     // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
     std::vector<Frame> stack{{adapter_.firstChild(folder), outputFolder, pathPrefix}};
@@ -78,7 +175,9 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 if (name == ".") break;
                 Frame inner{adapter_.firstChild(child), frame.outputFolder, frame.path};
                 if (!name.empty()) {
-                    inner.outputFolder = outputFolderFor(frame.outputFolder, safeOutputName(name));
+                    bool created = false;
+                    inner.outputFolder = outputFolderFor(frame.outputFolder, safeOutputName(name), &created);
+                    if (created) freshFolders_.insert(inner.outputFolder);
                     inner.path = frame.path + name + "/";
                 }
                 stack.push_back(std::move(inner));
@@ -86,6 +185,15 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             }
             case fs::SaveKind::File: {
                 ++report.files;
+                if (pool_) {
+                    Pending next{{frame.path + name, reserveDestination(frame.outputFolder, safeOutputName(name)), 0,
+                                  SavedFile::Status::Error},
+                                 {}};
+                    next.result = pool_->copy(child, next.saved.output);
+                    pending.push_back(std::move(next));
+                    if (pending.size() >= kCopiesInFlight) finishOldest();
+                    break;
+                }
                 SavedFile saved = saveFile(child, frame.outputFolder, frame.path + name);
                 if (saved.status != SavedFile::Status::Ok) ++report.notWritten;
                 if (onFile) onFile(saved);
@@ -93,6 +201,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             }
             case fs::SaveKind::CountedOnly: {
                 ++report.files;
+                while (!pending.empty()) finishOldest();  // keep walk order
                 SavedFile skipped;
                 skipped.path = frame.path + name;
                 skipped.status = SavedFile::Status::Skipped;
@@ -102,6 +211,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             case fs::SaveKind::Skipped: break;
         }
     }
+    while (!pending.empty()) finishOldest();
     return report;
 }
 

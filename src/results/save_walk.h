@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "fs/file_system_adapter.h"
@@ -26,7 +28,8 @@ struct SaveReport {
 
 class SaveWalk {
 public:
-    SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink) : adapter_(adapter), sink_(sink) {}
+    SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink);
+    ~SaveWalk();
 
     // Files below `folder` that saving would handle ("$BadClus" included).
     uint64_t countFiles(fs::EntryRef folder) const;
@@ -38,10 +41,20 @@ public:
 
     // Called for every file the walk handles, in walk order.
     std::function<void(const SavedFile&)> onFile;
+    // Files copied at once. Above 1 the copies run on helper threads (the adapter must allow
+    // that) and no per-file status is shown; results still arrive in walk order.
+    unsigned parallelCopies = 1;
 
 private:
+    class CopyPool;
+    std::string reserveDestination(const std::string& folder, const std::string& name);
+    std::string uniqueReservedPath(const std::string& folder, const std::string& name);
+
     fs::FileSystemAdapter& adapter_;
     platform::UiSink& sink_;
+    std::unique_ptr<CopyPool> pool_;
+    std::unordered_set<std::string> reserved_;      // destinations promised to queued copies
+    std::unordered_set<std::string> freshFolders_;  // folders this walk created
 };
 
 // The Save button: confirmation with the file count, the walk, then the end message, which says

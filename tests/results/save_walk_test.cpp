@@ -68,6 +68,34 @@ TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
     EXPECT_EQ(tree(out.path()), expected);
 }
 
+TEST(SaveWalk, ParallelCopiesGiveTheSameFilesNamesAndOrder) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    std::map<std::string, std::string> expected;
+    for (int k = 0; k < 300; ++k) {
+        const auto folder = fs.add(top, "d" + std::to_string(k % 7), true);
+        fs.add(folder, "same.txt", false, "copy " + std::to_string(k));
+    }
+    const auto bad = fs.add(top, "bad.bin", false, "b");
+    fs.at(bad).failCopy = true;
+    auto runWith = [&](unsigned copies, const std::string& out) {
+        platform::RecordingSink sink;
+        SaveWalk walk(fs, sink);
+        walk.parallelCopies = copies;
+        std::vector<std::string> order;
+        walk.onFile = [&](const SavedFile& saved) { order.push_back(saved.path + " -> " + (saved.output.empty() ? std::string() : saved.output.substr(out.size()))); };
+        const SaveReport report = walk.saveFolder(top, out);
+        EXPECT_EQ(report.notWritten, 1u);
+        return order;
+    };
+    test::TempDir one, two;
+    const auto sequential = runWith(1, one.path());
+    const auto parallel = runWith(3, two.path());
+    EXPECT_EQ(parallel, sequential);
+    EXPECT_EQ(tree(two.path()), tree(one.path()));
+    EXPECT_EQ(tree(two.path()).size(), 300u);
+}
+
 TEST(SaveWalk, CraftedNamesStayInsideTheOutputFolder) {
     FakeFileSystem fs;
     const auto top = fs.add(fs::kNoEntry, "top", true);

@@ -1,5 +1,6 @@
 // Saving one file, reading small files into memory, and the list texts of an entry.
 
+#include <algorithm>
 #include <cstring>
 
 #include "fs/ntfs/ntfs.h"
@@ -79,16 +80,20 @@ CopyResult ntfs::saveFile(int64_t index, const std::string& destinationPath) {
     if (!file) return result;
 
     StreamCopyResult copied;
+    uint64_t writtenEnd = 0;
     if (stream.present) {
         copied = copyDataStream(*reader_, geometry(), stream, [&](uint64_t offset, const uint8_t* data, size_t size) {
             const int written = file->writeAt(offset, data, size);
-            if (written == 0) result.bytesWritten += size;
+            if (written == 0) {
+                result.bytesWritten += size;
+                writtenEnd = std::max<uint64_t>(writtenEnd, offset + size);
+            }
             return written;
         });
     }
     error = copied.error;
     // Holes and zero tails are left to the file length, so sparse files stay sparse here too.
-    if (error == 0) error = file->setLength(copied.length);
+    if (error == 0 && writtenEnd != copied.length) error = file->setLength(copied.length);
     const int closed = file->close();
     if (error == 0) error = closed;
     if (error != 0) {
@@ -97,6 +102,15 @@ CopyResult ntfs::saveFile(int64_t index, const std::string& destinationPath) {
     }
     result.bytesWritten = copied.length;
 
+    const NtfsEntry& entry = entries_[index];
+    if (entry.timesCached) {
+        // Linux offers no way to set the creation time.
+        if (entry.cachedHasTimes)
+            platform::setFileTimes(destinationPath, platform::fromFileTime(entry.accessTime),
+                                   platform::fromFileTime(entry.modificationTime));
+        result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
+        return result;
+    }
     auto record = std::make_unique<MftRecord>();
     readRecord(entries_[index].recordOffset, *record);
     for (const AttributeHeader& attribute : *record) {
