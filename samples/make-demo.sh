@@ -116,6 +116,6 @@ if [ "${REPORT:-0}" = 1 ]; then
   cat ntfs-files.txt fat-files.txt
   mmls -i vhd demo.vhd; fsstat -o 2048 $RAW | head -25; fls -r -p -o 2048 $RAW | grep -v '\$'
   fsstat -o 83968 $RAW | head -30; fls -r -p -o 83968 $RAW
-  "$SAMPLES_DIR/../tests/fixtures/inspect-containers.sh" demo.vhd
+  "$SAMPLES_DIR/../tests/fixtures/dump-containers.sh" demo.vhd
 fi
 zstd -q -f -19 --long=27 demo.vhd -o "$SAMPLES_DIR/demo.vhd.zst"
