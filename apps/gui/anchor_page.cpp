@@ -30,12 +30,6 @@ void fillItems(QComboBox* box, const std::vector<std::string>& items, int select
     box->setCurrentIndex(selection < box->count() ? selection : -1);
 }
 
-void keepRoomWhenHidden(QWidget* widget) {
-    QSizePolicy policy = widget->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    widget->setSizePolicy(policy);
-}
-
 }  // namespace
 
 AnchorPage::AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptions& controller)

@@ -168,4 +168,10 @@ QHBoxLayout* PageWindow::wizardButtons(QPushButton* left, QPushButton* right) {
     return buttons;
 }
 
+void keepRoomWhenHidden(QWidget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
 }  // namespace vdrec::gui

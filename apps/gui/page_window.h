@@ -23,6 +23,9 @@ namespace vdrec::gui {
 
 class Wizard;
 
+// Hidden controls keep their room, so a page does not jump when progress controls come and go.
+void keepRoomWhenHidden(QWidget* widget);
+
 class PageWindow : public QWidget {
     Q_OBJECT
 public:

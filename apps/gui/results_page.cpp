@@ -37,12 +37,6 @@ Qt::CheckState qtState(results::CheckState state) {
     return Qt::Unchecked;
 }
 
-void keepRoomWhenHidden(QWidget* widget) {
-    QSizePolicy policy = widget->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    widget->setSizePolicy(policy);
-}
-
 }  // namespace
 
 ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, results::VolumeScanDlg& controller)

@@ -34,12 +34,6 @@ QToolButton* arrow(QWidget* parent, Qt::ArrowType type, const char* name) {
     return button;
 }
 
-void keepRoomWhenHidden(QWidget* widget) {
-    QSizePolicy policy = widget->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    widget->setSizePolicy(policy);
-}
-
 }  // namespace
 
 VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::PopulateDriveDlg& controller)
