@@ -10,16 +10,16 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "anchor_page.h"
-#include "app/advance_options.h"
-#include "app/parce_mode_ntfs_dlg.h"
+#include "anchor_search_page.h"
+#include "app/pages/anchor_search_page.h"
+#include "app/pages/recovery_mode_page.h"
 #include "results_page.h"
 #include "text.h"
 #include "wizard.h"
 
 namespace vdrec::gui {
 
-RecoveryModePage::RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::ParceModeNtfsDlg& controller)
+RecoveryModePage::RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::RecoveryModePage& controller)
     : PageWindow(wizard, parentPage, "recovery-mode"), controller_(controller) {
     auto* modes = new QGroupBox("Select Recovery Mode:", this);
     standard_ = new QRadioButton("Standard", modes);
@@ -84,8 +84,8 @@ bool RecoveryModePage::confirmClose() { return controller_.close(); }
 
 void RecoveryModePage::next() {
     const auto previous = beginNext();
-    if (controller_.next() == app::ParceModeNtfsDlg::NextPage::AnchorSearch && controller_.anchorPage()) {
-        openChild(std::make_unique<AnchorPage>(wizard(), this, *controller_.anchorPage()));
+    if (controller_.next() == app::RecoveryModePage::NextPage::AnchorSearch && controller_.anchorPage()) {
+        openChild(std::make_unique<AnchorSearchPage>(wizard(), this, *controller_.anchorPage()));
     } else if (controller_.resultsPage()) {
         openChild(std::make_unique<ResultsPage>(wizard(), this, *controller_.resultsPage()));
     } else {

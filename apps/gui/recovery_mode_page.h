@@ -1,5 +1,6 @@
 #pragma once
-// The recovery-mode page: Standard, Advanced or Deep, then the anchor page or the results page.
+// The recovery-mode page: Standard, Advanced or Deep, then the anchor-search page or the results
+// page, over the controller in src/app/pages/recovery_mode_page.h.
 
 #include "page_window.h"
 
@@ -8,7 +9,7 @@ class QLineEdit;
 class QRadioButton;
 
 namespace vdrec::app {
-class ParceModeNtfsDlg;
+class RecoveryModePage;
 }
 
 namespace vdrec::gui {
@@ -16,7 +17,7 @@ namespace vdrec::gui {
 class RecoveryModePage final : public PageWindow {
     Q_OBJECT
 public:
-    RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::ParceModeNtfsDlg& controller);
+    RecoveryModePage(Wizard& wizard, PageWindow* parentPage, app::RecoveryModePage& controller);
     void refresh() override;
 
 protected:
@@ -27,7 +28,7 @@ private:
     void next();
     void back();
 
-    app::ParceModeNtfsDlg& controller_;
+    app::RecoveryModePage& controller_;
     QRadioButton* standard_;
     QRadioButton* advanced_;
     QRadioButton* deep_;

@@ -17,7 +17,7 @@
 #include "check_header.h"
 #include "results/file_list.h"
 #include "results/results_model.h"
-#include "results/volume_scan_dlg.h"
+#include "app/pages/results_page.h"
 #include "text.h"
 #include "wizard.h"
 
@@ -39,7 +39,7 @@ Qt::CheckState qtState(results::CheckState state) {
 
 }  // namespace
 
-ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, results::VolumeScanDlg& controller)
+ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, app::ResultsPage& controller)
     : PageWindow(wizard, parentPage, "results"), controller_(controller) {
     volumeData_ = new QLineEdit(this);
     volumeData_->setObjectName("volumeData");

@@ -1,6 +1,7 @@
 #pragma once
 // The results page: the check-box tree of folders over the controller's CheckTree, the file list
-// with its check-all header, run control, Save and Search.
+// with its check-all header, run control, Save and Search, over the controller in
+// src/app/pages/results_page.h.
 
 #include <QFileIconProvider>
 #include <QHash>
@@ -16,8 +17,11 @@ class QTreeWidgetItem;
 
 namespace vdrec::results {
 class ResultsModel;
-class VolumeScanDlg;
 }  // namespace vdrec::results
+
+namespace vdrec::app {
+class ResultsPage;
+}  // namespace vdrec::app
 
 namespace vdrec::gui {
 
@@ -26,7 +30,7 @@ class CheckHeader;
 class ResultsPage final : public PageWindow {
     Q_OBJECT
 public:
-    ResultsPage(Wizard& wizard, PageWindow* parentPage, results::VolumeScanDlg& controller);
+    ResultsPage(Wizard& wizard, PageWindow* parentPage, app::ResultsPage& controller);
     void refresh() override;
     bool workerActive() const override;
 
@@ -57,7 +61,7 @@ private:
     void headerClicked();
     void back();
 
-    results::VolumeScanDlg& controller_;
+    app::ResultsPage& controller_;
     QLineEdit* volumeData_;
     QLineEdit* search_;
     QPushButton* searchButton_;

@@ -11,7 +11,7 @@
 
 #include "dialog_host.h"
 #include "page_window.h"
-#include "first_page.h"
+#include "image_page.h"
 #include "wizard.h"
 
 namespace vdrec::gui {

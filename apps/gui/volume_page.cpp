@@ -15,11 +15,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/parce_mode_ntfs_dlg.h"
+#include "app/pages/recovery_mode_page.h"
 #include "app/application.h"
 #include "recovery_mode_page.h"
 #include "text.h"
-#include "volumes/populate_drive_dlg.h"
+#include "app/pages/volume_page.h"
 #include "wizard.h"
 
 namespace vdrec::gui {
@@ -36,7 +36,7 @@ QToolButton* arrow(QWidget* parent, Qt::ArrowType type, const char* name) {
 
 }  // namespace
 
-VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::PopulateDriveDlg& controller)
+VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, app::VolumePage& controller)
     : PageWindow(wizard, parentPage, "volumes"), controller_(controller) {
     auto* list = new QGroupBox("Volume List:", this);
     table_ = new QTableWidget(0, 4, list);
@@ -78,7 +78,7 @@ VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::Populate
     endDown_ = arrow(settings, Qt::DownArrow, "endDown");
     treatAs_ = new QComboBox(settings);
     treatAs_->setObjectName("treatAs");
-    for (std::string_view item : volumes::kTreatAsItems) treatAs_->addItem(qt(item));
+    for (std::string_view item : app::kTreatAsItems) treatAs_->addItem(qt(item));
     treatAs_->setMinimumWidth(120);
     auto* grid = new QGridLayout(settings);
     grid->addWidget(custom_, 0, 0, 1, 4);
@@ -229,19 +229,19 @@ void VolumePage::escapePressed() {
 
 void VolumePage::next() {
     const auto previous = beginNext();
-    const volumes::NextPage page = controller_.next();
-    if (page == volumes::NextPage::None) {
+    const app::NextPage page = controller_.next();
+    if (page == app::NextPage::None) {
         cancelNext(previous);
         return;
     }
-    if (page == volumes::NextPage::RawRecovery || !controller_.selectedVolume()) {
+    if (page == app::NextPage::RawRecovery || !controller_.selectedVolume()) {
         // This build has no raw recovery page: stay here rather than show nothing at all.
         controller_.show();
         cancelNext(previous);
         sink().message("Raw recovery is not available in this version.");
         return;
     }
-    recoveryMode_ = std::make_unique<app::ParceModeNtfsDlg>(wizard().application().state(), sink(),
+    recoveryMode_ = std::make_unique<app::RecoveryModePage>(wizard().application().state(), sink(),
                                                             *controller_.selectedVolume(),
                                                             [this] { controller_.show(); });
     openChild(std::make_unique<RecoveryModePage>(wizard(), this, *recoveryMode_));

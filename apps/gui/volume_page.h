@@ -1,6 +1,6 @@
 #pragma once
 // The volume page: the volumes found, the custom settings for the selected one, and the
-// recovery-mode page it opens.
+// recovery-mode page it opens, over the controller in src/app/pages/volume_page.h.
 
 #include <memory>
 
@@ -13,10 +13,8 @@ class QTableWidget;
 class QToolButton;
 
 namespace vdrec::app {
-class ParceModeNtfsDlg;
-}
-namespace vdrec::volumes {
-class PopulateDriveDlg;
+class RecoveryModePage;
+class VolumePage;
 }
 
 namespace vdrec::gui {
@@ -24,7 +22,7 @@ namespace vdrec::gui {
 class VolumePage final : public PageWindow {
     Q_OBJECT
 public:
-    VolumePage(Wizard& wizard, PageWindow* parentPage, volumes::PopulateDriveDlg& controller);
+    VolumePage(Wizard& wizard, PageWindow* parentPage, app::VolumePage& controller);
     ~VolumePage() override;
     void refresh() override;
     bool workerActive() const override;
@@ -40,10 +38,10 @@ private:
     void next();
     void back();
 
-    volumes::PopulateDriveDlg& controller_;
+    app::VolumePage& controller_;
     // The volume page's controller hands over a volume; the recovery-mode page it goes to is
     // owned here, for the life of this window's child.
-    std::unique_ptr<app::ParceModeNtfsDlg> recoveryMode_;
+    std::unique_ptr<app::RecoveryModePage> recoveryMode_;
     QTableWidget* table_;
     QPushButton* filter_;
     QPushButton* addCustom_;

@@ -2,7 +2,7 @@
 
 #include "app/application.h"
 #include "dialog_host.h"
-#include "first_page.h"
+#include "image_page.h"
 #include "help_pages.h"
 
 namespace vdrec::gui {
@@ -21,7 +21,7 @@ Wizard::~Wizard() {
 bool Wizard::start(const std::string& lockPath) {
     application_ = app::Application::start(sink_, lockPath);
     if (!application_) return false;
-    firstWindow_ = std::make_unique<FirstPage>(*this, application_->firstPage());
+    firstWindow_ = std::make_unique<ImagePage>(*this, application_->firstPage());
     firstWindow_->present();
     return true;
 }

@@ -17,7 +17,7 @@ class Application;
 namespace vdrec::gui {
 
 class DialogHost;
-class FirstPage;
+class ImagePage;
 
 class Wizard {
 public:
@@ -33,7 +33,7 @@ public:
     QtSink& sink() { return sink_; }
     DialogHost& dialogs() { return dialogs_; }
     app::Application& application() { return *application_; }
-    FirstPage* firstWindow() { return firstWindow_.get(); }
+    ImagePage* firstWindow() { return firstWindow_.get(); }
     // The page window the user sees.
     PageWindow* currentWindow() const { return current_; }
     void setCurrent(PageWindow* page) { current_ = page; }
@@ -47,7 +47,7 @@ private:
     QtSink sink_;
     std::function<void()> quit_;
     std::unique_ptr<app::Application> application_;
-    std::unique_ptr<FirstPage> firstWindow_;
+    std::unique_ptr<ImagePage> firstWindow_;
     QPointer<PageWindow> current_;
     bool ending_ = false;
 };

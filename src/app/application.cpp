@@ -1,11 +1,11 @@
 #include "app/application.h"
 
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 
 namespace vdrec::app {
 
 Application::Application(platform::UiSink& sink, const std::string& lockPath) : lock_(lockPath) {
-    if (!lock_.alreadyRunning()) firstPage_ = std::make_unique<VhdInputDialog>(state_, sink);
+    if (!lock_.alreadyRunning()) firstPage_ = std::make_unique<ImagePage>(state_, sink);
 }
 
 std::unique_ptr<Application> Application::start(platform::UiSink& sink, const std::string& lockPath) {

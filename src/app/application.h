@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/vhd_input_dialog.h"
+#include "app/pages/image_page.h"
 #include "image/wizard_state.h"
 #include "platform/single_instance.h"
 #include "platform/ui_sink.h"
@@ -19,7 +19,7 @@ public:
     static std::unique_ptr<Application> start(platform::UiSink& sink,
                                               const std::string& lockPath = platform::SingleInstance::defaultLockPath());
 
-    VhdInputDialog& firstPage() { return *firstPage_; }
+    ImagePage& firstPage() { return *firstPage_; }
     image::WizardState& state() { return state_; }
 
 private:
@@ -29,7 +29,7 @@ private:
     // and the lock last.
     platform::SingleInstance lock_;
     image::WizardState state_;
-    std::unique_ptr<VhdInputDialog> firstPage_;
+    std::unique_ptr<ImagePage> firstPage_;
 };
 
 }  // namespace vdrec::app

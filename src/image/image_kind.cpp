@@ -1,6 +1,6 @@
 #include "image/image_kind.h"
 
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/vdi_reader.h"
 #include "image/vhd_reader.h"
 #include "image/vmdk_reader.h"
@@ -40,14 +40,14 @@ std::optional<ImageKind> parseKindName(std::string_view name) {
     return std::nullopt;
 }
 
-std::unique_ptr<readWriteInterface> makeReader(ImageKind kind, WizardState& state, platform::UiSink& sink) {
+std::unique_ptr<ImageReader> makeReader(ImageKind kind, WizardState& state, platform::UiSink& sink) {
     switch (kind) {
-        case ImageKind::DynamicVhd: return std::make_unique<FileReadSeekVHD>(state, sink);
-        case ImageKind::Vdi: return std::make_unique<FileReadSeekVdi>(state, sink);
-        case ImageKind::Vmdk: return std::make_unique<FileReadSeekVmdk>(state, sink);
+        case ImageKind::DynamicVhd: return std::make_unique<VhdReader>(state, sink);
+        case ImageKind::Vdi: return std::make_unique<VdiReader>(state, sink);
+        case ImageKind::Vmdk: return std::make_unique<VmdkReader>(state, sink);
         case ImageKind::Raw: break;
     }
-    return std::make_unique<FileReadSeek>(state, sink);
+    return std::make_unique<RawReader>(state, sink);
 }
 
 }  // namespace vdrec::image

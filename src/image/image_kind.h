@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "image/wizard_state.h"
 
 namespace vdrec::image {
@@ -19,6 +19,6 @@ std::string_view kindName(ImageKind kind);  // "raw", "vhd", "vdi", "vmdk"
 std::optional<ImageKind> parseKindName(std::string_view name);
 
 // A fresh, unopened reader for the kind.
-std::unique_ptr<readWriteInterface> makeReader(ImageKind kind, WizardState& state, platform::UiSink& sink);
+std::unique_ptr<ImageReader> makeReader(ImageKind kind, WizardState& state, platform::UiSink& sink);
 
 }  // namespace vdrec::image

@@ -3,13 +3,13 @@
 // are either stored contiguously in the container, known to be zero, or outside the disk. A read
 // issues one positional read per stored run instead of one per sector.
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 
 namespace vdrec::image {
 
-class MappedReader : public readWriteInterface {
+class MappedReader : public ImageReader {
 public:
-    using readWriteInterface::readWriteInterface;
+    using ImageReader::ImageReader;
 
     bool read(void* buffer, uint32_t count) override;
     bool seek(int64_t offset, uint32_t method = FromStart) override;

@@ -23,7 +23,7 @@ VdiHeader decodeVdiHeader(std::span<const std::byte> bytes) {
     return header;
 }
 
-bool FileReadSeekVdi::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
+bool VdiReader::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
     if (!source) {
         sink_.message("Invalid handle.");
         return false;
@@ -57,7 +57,7 @@ bool FileReadSeekVdi::openSource(const std::string&, std::unique_ptr<platform::B
     return true;
 }
 
-MappedReader::Run FileReadSeekVdi::locate(uint64_t position) {
+MappedReader::Run VdiReader::locate(uint64_t position) {
     const uint64_t block = position / header_.blockSize;
     if (block >= blockMap.size()) return {};
     const uint64_t within = position % header_.blockSize;

@@ -28,7 +28,7 @@ struct VdiHeader {
 // Decodes the 472-byte header; fields past a short header read as 0.
 VdiHeader decodeVdiHeader(std::span<const std::byte> bytes);
 
-class FileReadSeekVdi final : public MappedReader {
+class VdiReader final : public MappedReader {
 public:
     using MappedReader::MappedReader;
 

@@ -17,7 +17,7 @@ bool hasExtension(const std::string& path, std::string_view extension) {
     });
 }
 
-bool FileReadSeekVHD::openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) {
+bool VhdReader::openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) {
     if (!hasExtension(path, "vhd")) {
         sink_.message("Not a valid vhd file");
         return false;
@@ -58,7 +58,7 @@ bool FileReadSeekVHD::openSource(const std::string& path, std::unique_ptr<platfo
     return true;
 }
 
-MappedReader::Run FileReadSeekVHD::locate(uint64_t position) {
+MappedReader::Run VhdReader::locate(uint64_t position) {
     const uint64_t block = position / kVhdBlockBytes;
     if (block >= blockMap.size()) return {};
     const uint64_t within = position % kVhdBlockBytes;
@@ -69,6 +69,6 @@ MappedReader::Run FileReadSeekVHD::locate(uint64_t position) {
     return {Run::Kind::Stored, uint64_t{entry} * kSectorSize + kSectorSize + within, length};
 }
 
-uint64_t FileReadSeekVHD::diskBytes() const { return state_.totalSectors * kSectorSize; }
+uint64_t VhdReader::diskBytes() const { return state_.totalSectors * kSectorSize; }
 
 }  // namespace vdrec::image

@@ -12,7 +12,7 @@ inline constexpr uint64_t kVhdTableOffset = 1536;
 inline constexpr uint64_t kVhdBlockBytes = 2 * 1024 * 1024;
 inline constexpr uint32_t kVhdUnallocated = 0xFFFFFFFF;
 
-class FileReadSeekVHD final : public MappedReader {
+class VhdReader final : public MappedReader {
 public:
     using MappedReader::MappedReader;
 

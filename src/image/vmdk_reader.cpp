@@ -43,7 +43,7 @@ bool hasEmbeddedDescriptor(const VmdkHeader& header) {
            header.descriptorSize < header.capacity;
 }
 
-bool FileReadSeekVmdk::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
+bool VmdkReader::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
     if (!source) return false;
     source_ = std::move(source);
     fileLength = static_cast<int64_t>(source_->length());
@@ -106,7 +106,7 @@ bool FileReadSeekVmdk::openSource(const std::string&, std::unique_ptr<platform::
     return true;
 }
 
-const std::vector<int32_t>* FileReadSeekVmdk::grainTable(uint64_t directoryIndex) {
+const std::vector<int32_t>* VmdkReader::grainTable(uint64_t directoryIndex) {
     if (auto found = tables_.find(directoryIndex); found != tables_.end()) return &found->second;
     const int32_t tableSector = directory_[directoryIndex];
     const uint64_t tableBytes = uint64_t{header_.grainTableEntries} * 4;
@@ -123,7 +123,7 @@ const std::vector<int32_t>* FileReadSeekVmdk::grainTable(uint64_t directoryIndex
     return &tables_.emplace(directoryIndex, std::move(table)).first->second;
 }
 
-MappedReader::Run FileReadSeekVmdk::locate(uint64_t position) {
+MappedReader::Run VmdkReader::locate(uint64_t position) {
     if (flat_) {
         const uint64_t end = static_cast<uint64_t>(fileLength);
         if (position >= end) return {Run::Kind::Zero, 0, UINT64_MAX};

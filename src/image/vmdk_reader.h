@@ -28,7 +28,7 @@ VmdkHeader decodeVmdkHeader(std::span<const std::byte> bytes);
 // The header's descriptor lies inside the disk: offset and size above 0 and below the capacity.
 bool hasEmbeddedDescriptor(const VmdkHeader& header);
 
-class FileReadSeekVmdk final : public MappedReader {
+class VmdkReader final : public MappedReader {
 public:
     using MappedReader::MappedReader;
 

@@ -1,6 +1,6 @@
 #include "image/wizard_state.h"
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 
 namespace vdrec::image {
 

@@ -6,7 +6,7 @@
 
 namespace vdrec::image {
 
-class readWriteInterface;
+class ImageReader;
 
 enum class ImageKind : int { Raw = 0, DynamicVhd = 1, Vdi = 2, Vmdk = 3 };
 
@@ -15,7 +15,7 @@ struct WizardState {
     WizardState();
     ~WizardState();
 
-    std::unique_ptr<readWriteInterface> reader;
+    std::unique_ptr<ImageReader> reader;
     std::string imagePath;
     ImageKind imageKind = ImageKind::Raw;
     uint64_t totalSectors = 0;

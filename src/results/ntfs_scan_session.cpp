@@ -1,8 +1,8 @@
 #include <cctype>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "fs/ntfs/ntfs_adapter.h"
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "platform/relay_sink.h"
 #include "results/scan_session.h"
 
@@ -14,7 +14,7 @@ constexpr std::string_view kScanDone = "Scanning processing done.Select save but
 
 class NtfsScanSession final : public ScanSession {
 public:
-    NtfsScanSession(const volumes::VolumeEntry& volume, image::readWriteInterface& reader, platform::UiSink& sink)
+    NtfsScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader, platform::UiSink& sink)
         : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {
         sink_.status("ntfs partition selected....");
     }
@@ -35,7 +35,7 @@ public:
     void run(ScanMode mode, const AdvancedChoice& choice) override {
         if (mode == ScanMode::Advanced) {
             parser_.stopRequested = false;
-            parser_.scanMode = fs::ntfs::ntfs::kAdvanced;
+            parser_.scanMode = fs::ntfs::NtfsVolume::kAdvanced;
             parser_.resetForAnchor();
             parser_.selectMftAnchor(choice.anchorIndex);
             if (choice.sectorsPerCluster > 0) parser_.clusterBytes = uint64_t(choice.sectorsPerCluster) * 512;
@@ -70,9 +70,9 @@ public:
 
 private:
     volumes::VolumeEntry volume_;
-    image::readWriteInterface& reader_;
+    image::ImageReader& reader_;
     platform::RelaySink sink_;
-    fs::ntfs::ntfs parser_;
+    fs::ntfs::NtfsVolume parser_;
     fs::ntfs::NtfsAdapter adapter_;
     ResultsModel model_;
 };

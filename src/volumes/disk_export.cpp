@@ -78,7 +78,7 @@ DiskExport::Outcome DiskExport::run(const std::string& outputPath) {
 
 DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
     bytesDone_ = 0;
-    image::readWriteInterface& reader = *state_.reader;
+    image::ImageReader& reader = *state_.reader;
     if (!reader.open(state_.imagePath)) return Outcome::Failed;
 
     const uint64_t sectors = state_.totalSectors != 0 ? state_.totalSectors

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "image/wizard_state.h"
 #include "platform/ui_sink.h"
 #include "volumes/volume_entry.h"
@@ -23,9 +23,9 @@ public:
     Partition(const image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
 
     // Standard scan: appends every volume of the partition tables to `records`.
-    void scanTables(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
+    void scanTables(image::ImageReader& reader, std::vector<VolumeEntry>& records);
     // Advanced scan: appends every boot sector / volume header found, calling onFound at once.
-    void scanSignatures(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
+    void scanSignatures(image::ImageReader& reader, std::vector<VolumeEntry>& records);
 
     bool gptDisk = false;
     bool skipFoundVolumes = true;
@@ -35,10 +35,10 @@ public:
     std::function<void(const VolumeEntry&)> onFound;
 
 private:
-    void walkMbr(image::readWriteInterface& reader, std::vector<VolumeEntry>& records);
-    void walkExtendedChain(image::readWriteInterface& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
-    void walkGpt(image::readWriteInterface& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
-    bool readSector(image::readWriteInterface& reader, uint64_t sector, uint8_t* out);
+    void walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& records);
+    void walkExtendedChain(image::ImageReader& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
+    void walkGpt(image::ImageReader& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
+    bool readSector(image::ImageReader& reader, uint64_t sector, uint8_t* out);
     void append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText, int64_t startSector);
 
     const image::WizardState& state_;

@@ -17,7 +17,7 @@ uint64_t saturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UIN
 
 }  // namespace
 
-void Partition::scanSignatures(image::readWriteInterface& reader, std::vector<VolumeEntry>& records) {
+void Partition::scanSignatures(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
     stopRequested = false;
     sink_.status("Scanning partition.....");
     sink_.progressRange(0, kProgressEnd);

@@ -63,7 +63,7 @@ TypeName logicalTypeName(uint8_t type, bool exfat) {
 
 }  // namespace
 
-bool Partition::readSector(image::readWriteInterface& reader, uint64_t sector, uint8_t* out) {
+bool Partition::readSector(image::ImageReader& reader, uint64_t sector, uint8_t* out) {
     if (sector > static_cast<uint64_t>(INT64_MAX) / image::kSectorSize) return false;
     return reader.readAt(static_cast<int64_t>(sector * image::kSectorSize), out, image::kSectorSize);
 }
@@ -75,7 +75,7 @@ void Partition::append(std::vector<VolumeEntry>& records, std::string fileSystem
     if (onFound) onFound(records.back());
 }
 
-void Partition::scanTables(image::readWriteInterface& reader, std::vector<VolumeEntry>& records) {
+void Partition::scanTables(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
     sink_.progressRange(0, kProgressEnd);
     reader.baseOffset = 0;
     uint8_t first[1024];
@@ -87,7 +87,7 @@ void Partition::scanTables(image::readWriteInterface& reader, std::vector<Volume
     sink_.progressPosition(kProgressEnd);
 }
 
-void Partition::walkMbr(image::readWriteInterface& reader, std::vector<VolumeEntry>& records) {
+void Partition::walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
     uint8_t mbr[512];
     if (!readSector(reader, 0, mbr)) return;
     for (int slot = 0; slot < 4; ++slot) {
@@ -109,7 +109,7 @@ void Partition::walkMbr(image::readWriteInterface& reader, std::vector<VolumeEnt
     }
 }
 
-void Partition::walkExtendedChain(image::readWriteInterface& reader, uint64_t extendedBase,
+void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedBase,
                                   std::vector<VolumeEntry>& records) {
     std::set<uint64_t> visited;
     uint64_t recordOffset = 0;
@@ -144,7 +144,7 @@ void Partition::walkExtendedChain(image::readWriteInterface& reader, uint64_t ex
     }
 }
 
-void Partition::walkGpt(image::readWriteInterface& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records) {
+void Partition::walkGpt(image::ImageReader& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records) {
     const platform::ByteReader header(platform::asBytes(firstSectors + 512, 512));
     const uint64_t entriesLba = header.le64Or0(72);
     if (entriesLba >= state_.totalSectors) return;

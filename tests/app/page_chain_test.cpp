@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 #include "app/page_test_support.h"
 #include "support/test_support.h"
 
@@ -13,19 +13,19 @@ TEST(PageChain, NextHidesEachPageAndBackDestroysTheCurrentOneAndShowsItsParent) 
     test::PageSink sink;
     auto application = Application::start(sink, dir.file("app.lock"));
     ASSERT_NE(application, nullptr);
-    VhdInputDialog& first = application->firstPage();
+    ImagePage& first = application->firstPage();
     first.chooseFile(test::fixture("pattern-dynamic.vhd"));
-    DriveParsingModes* modes = first.next();
+    ScanModePage* modes = first.next();
     ASSERT_NE(modes, nullptr);
     EXPECT_FALSE(first.visible);
     EXPECT_TRUE(modes->visible);
 
-    volumes::PopulateDriveDlg* volumes = modes->next();
+    app::VolumePage* volumes = modes->next();
     ASSERT_NE(volumes, nullptr);
     EXPECT_FALSE(modes->visible);
     ASSERT_EQ(volumes->rows().size(), 1u);
     volumes->clickRow(0);
-    EXPECT_EQ(volumes->next(), volumes::NextPage::RecoveryMode);
+    EXPECT_EQ(volumes->next(), app::NextPage::RecoveryMode);
     EXPECT_EQ(volumes->selectedVolume()->fileSystem, "FAT16");
     // The later pages borrow this reader.
     ASSERT_NE(application->state().reader, nullptr);
@@ -50,10 +50,10 @@ TEST(PageChain, EndingTheApplicationDuringAPausedScanTearsTheChainDownSafely) {
     ASSERT_NE(application, nullptr);
     application->firstPage().selectFixed();
     application->firstPage().chooseFile(dir.file("zeroed.vhd"));
-    DriveParsingModes* modes = application->firstPage().next();
+    ScanModePage* modes = application->firstPage().next();
     ASSERT_NE(modes, nullptr);
     modes->selectAdvance();
-    volumes::PopulateDriveDlg* volumes = modes->next();
+    app::VolumePage* volumes = modes->next();
     ASSERT_NE(volumes, nullptr);
     volumes->pause();
     ASSERT_TRUE(volumes->worker().pumpUntil([&] { return volumes->worker().parked(); }, std::chrono::seconds(5)));

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "fs/ntfs/ntfs_adapter.h"
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 
@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vdrec;
     image::WizardState state;
     platform::RecordingSink sink;
-    image::FileReadSeek reader(state, sink);
+    image::RawReader reader(state, sink);
     if (!reader.openSource("volume.img",
                            std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
         return 0;
-    fs::ntfs::ntfs parser(sink);
+    fs::ntfs::NtfsVolume parser(sink);
     parser.bind(reader, 0, "1");
     parser.readBootSector();
     parser.locateMft();

@@ -1,6 +1,6 @@
 #include "fuzz_reader.h"
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return vdrec::fuzz::fuzzReader<vdrec::image::FileReadSeek>(data, size, "disk.img");
+    return vdrec::fuzz::fuzzReader<vdrec::image::RawReader>(data, size, "disk.img");
 }

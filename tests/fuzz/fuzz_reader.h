@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 
@@ -29,7 +29,7 @@ int fuzzReader(const uint8_t* data, size_t size, const char* name) {
     }
     if (state.totalSectors > 0 && state.totalSectors < (1ull << 50))
         reader.readAt(static_cast<int64_t>((state.totalSectors - 1) * 512), buffer.data(), 1024);
-    reader.seek(-512, image::readWriteInterface::FromEnd);
+    reader.seek(-512, image::ImageReader::FromEnd);
     reader.read(buffer.data(), 512);
     return 0;
 }

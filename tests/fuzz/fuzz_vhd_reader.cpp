@@ -2,5 +2,5 @@
 #include "image/vhd_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return vdrec::fuzz::fuzzReader<vdrec::image::FileReadSeekVHD>(data, size, "disk.vhd");
+    return vdrec::fuzz::fuzzReader<vdrec::image::VhdReader>(data, size, "disk.vhd");
 }

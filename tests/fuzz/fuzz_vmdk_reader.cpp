@@ -2,5 +2,5 @@
 #include "image/vmdk_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return vdrec::fuzz::fuzzReader<vdrec::image::FileReadSeekVmdk>(data, size, "disk.vmdk");
+    return vdrec::fuzz::fuzzReader<vdrec::image::VmdkReader>(data, size, "disk.vmdk");
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 #include "volumes/partition.h"
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int mode = 0; mode < 3; ++mode) {
         image::WizardState state;
         platform::RecordingSink sink;
-        image::FileReadSeek reader(state, sink);
+        image::RawReader reader(state, sink);
         if (!reader.openSource("disk.img",
                                std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
             return 0;

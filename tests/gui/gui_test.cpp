@@ -18,7 +18,7 @@
 #include <set>
 
 #include "dialog_host.h"
-#include "first_page.h"
+#include "image_page.h"
 #include "page_window.h"
 #include "support/test_support.h"
 #include "wizard.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 #include "support/test_support.h"
@@ -27,7 +27,7 @@ TEST(RawReader, TotalSectorsFollowFileLengthOrTypedDiskSize) {
         WizardState state;
         state.enteredDiskSize = c.enteredDiskSize;
         platform::RecordingSink sink;
-        FileReadSeek reader(state, sink);
+        RawReader reader(state, sink);
         ASSERT_TRUE(reader.open(dir.file("disk.img")));
         EXPECT_EQ(state.totalSectors, c.expected);
         EXPECT_EQ(reader.fileLength, 10485760);
@@ -40,7 +40,7 @@ TEST(RawReader, PartialLastSectorReadsAsBytesThenZerosAndFails) {
     test::writeFile(dir.file("odd.img"), data);
     WizardState state;
     platform::RecordingSink sink;
-    FileReadSeek reader(state, sink);
+    RawReader reader(state, sink);
     ASSERT_TRUE(reader.open(dir.file("odd.img")));
     EXPECT_EQ(state.totalSectors, 2u);
 
@@ -61,7 +61,7 @@ TEST(RawReader, BaseOffsetShiftsEverySeek) {
     test::writeFile(dir.file("disk.img"), data);
     WizardState state;
     platform::RecordingSink sink;
-    FileReadSeek reader(state, sink);
+    RawReader reader(state, sink);
     ASSERT_TRUE(reader.open(dir.file("disk.img")));
     reader.baseOffset = 1048576;
     std::vector<uint8_t> sector(512);
@@ -75,7 +75,7 @@ TEST(RawReader, BaseOffsetShiftsEverySeek) {
 TEST(RawReader, MissingFileShowsInvalidHandle) {
     WizardState state;
     platform::RecordingSink sink;
-    FileReadSeek reader(state, sink);
+    RawReader reader(state, sink);
     EXPECT_FALSE(reader.open("/nonexistent/disk.img"));
     EXPECT_EQ(sink.messages(), std::vector<std::string>{"Invalid handle ."});
 }

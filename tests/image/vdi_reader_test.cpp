@@ -12,12 +12,12 @@ namespace {
 constexpr size_t kBlockMapOffset = 512;  // in pattern.vdi
 constexpr uint64_t kBlockBytes = 1 << 20;
 
-class VdiReader : public test::PatchedImage<FileReadSeekVdi> {
+class VdiReaderTest : public test::PatchedImage<VdiReader> {
 protected:
     void SetUp() override { load("pattern.vdi", "disk.vdi"); }
 };
 
-TEST_F(VdiReader, ZeroBlocksReadAsZeros) {
+TEST_F(VdiReaderTest, ZeroBlocksReadAsZeros) {
     // Block 8 holds stamped sectors in the fixture; marked as a zero block it must read as zeros.
     test::putLe32(image_, kBlockMapOffset + 8 * 4, kVdiZeroBlock);
     ASSERT_TRUE(openPatched());
@@ -27,25 +27,25 @@ TEST_F(VdiReader, ZeroBlocksReadAsZeros) {
     EXPECT_FALSE(reader_->mapped);
 }
 
-TEST_F(VdiReader, HeaderWithoutAllocatedBlocksFailsSilently) {
+TEST_F(VdiReaderTest, HeaderWithoutAllocatedBlocksFailsSilently) {
     test::putLe32(image_, 388, 0);
     EXPECT_FALSE(openPatched());
     EXPECT_TRUE(sink_.messages().empty());
 }
 
-TEST_F(VdiReader, TotalSectorsFollowTheHeaderNotTheTypedSize) {
+TEST_F(VdiReaderTest, TotalSectorsFollowTheHeaderNotTheTypedSize) {
     state_.enteredDiskSize = 8ull << 20;
     ASSERT_TRUE(openPatched());
     EXPECT_EQ(state_.totalSectors, 131072u);
 }
 
-TEST_F(VdiReader, RefusesABlockMapLargerThanTheFile) {
+TEST_F(VdiReaderTest, RefusesABlockMapLargerThanTheFile) {
     test::putLe32(image_, 384, 0x40000000);
     EXPECT_FALSE(openPatched());
     EXPECT_EQ(sink_.messages(), std::vector<std::string>{std::string(kHeaderTooLargeMessage)});
 }
 
-TEST_F(VdiReader, PositionsBeyondTheBlockMapFailToSeek) {
+TEST_F(VdiReaderTest, PositionsBeyondTheBlockMapFailToSeek) {
     ASSERT_TRUE(openPatched());
     EXPECT_TRUE(reader_->seek(63 * kBlockBytes));
     EXPECT_FALSE(reader_->seek(64 * kBlockBytes));

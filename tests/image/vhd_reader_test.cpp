@@ -11,12 +11,12 @@ namespace {
 
 constexpr size_t kMaxTableEntriesField = 512 + 28;
 
-class VhdReader : public test::PatchedImage<FileReadSeekVHD> {
+class VhdReaderTest : public test::PatchedImage<VhdReader> {
 protected:
     void SetUp() override { load("pattern-dynamic.vhd", "disk.vhd"); }
 };
 
-TEST_F(VhdReader, LoadsTheBlockTableAndTheFooterSize) {
+TEST_F(VhdReaderTest, LoadsTheBlockTableAndTheFooterSize) {
     ASSERT_TRUE(openPatched());
     EXPECT_EQ(state_.totalSectors, 131072u);
     ASSERT_EQ(reader_->blockMapCount, 32u);
@@ -25,7 +25,7 @@ TEST_F(VhdReader, LoadsTheBlockTableAndTheFooterSize) {
     EXPECT_EQ(reader_->blockMap[4], 4101u);
 }
 
-TEST_F(VhdReader, TypedTableLengthLimitsWhatCanBeSought) {
+TEST_F(VhdReaderTest, TypedTableLengthLimitsWhatCanBeSought) {
     state_.enteredTableEntries = 8;
     ASSERT_TRUE(openPatched());
     EXPECT_EQ(reader_->blockMapCount, 8u);
@@ -33,13 +33,13 @@ TEST_F(VhdReader, TypedTableLengthLimitsWhatCanBeSought) {
     EXPECT_FALSE(reader_->seek(8ll * kVhdBlockBytes));
 }
 
-TEST_F(VhdReader, TypedDiskSizeWinsOverTheFooter) {
+TEST_F(VhdReaderTest, TypedDiskSizeWinsOverTheFooter) {
     state_.enteredDiskSize = 512ull << 20;
     ASSERT_TRUE(openPatched());
     EXPECT_EQ(state_.totalSectors, 1048576u);
 }
 
-TEST_F(VhdReader, UnallocatedAndMissingBlocksReadAsZeros) {
+TEST_F(VhdReaderTest, UnallocatedAndMissingBlocksReadAsZeros) {
     // Block 4 now points far past the end of the file.
     test::putBe32(image_, kVhdTableOffset + 4 * 4, 0x7FFFFFFF);
     ASSERT_TRUE(openPatched());
@@ -52,13 +52,13 @@ TEST_F(VhdReader, UnallocatedAndMissingBlocksReadAsZeros) {
     EXPECT_TRUE(std::all_of(sectors.begin(), sectors.end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST_F(VhdReader, RefusesATableLargerThanTheFile) {
+TEST_F(VhdReaderTest, RefusesATableLargerThanTheFile) {
     test::putBe32(image_, kMaxTableEntriesField, 0xFFFFFFFF);
     EXPECT_FALSE(openPatched());
     EXPECT_EQ(sink_.messages(), std::vector<std::string>{std::string(kHeaderTooLargeMessage)});
 }
 
-TEST_F(VhdReader, BlocksCutOffByTruncationReadAsZeros) {
+TEST_F(VhdReaderTest, BlocksCutOffByTruncationReadAsZeros) {
     image_.resize(kVhdTableOffset + 512);
     ASSERT_TRUE(openPatched());
     EXPECT_EQ(reader_->blockMapCount, 32u);
@@ -67,7 +67,7 @@ TEST_F(VhdReader, BlocksCutOffByTruncationReadAsZeros) {
     EXPECT_TRUE(std::all_of(sector.begin(), sector.end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST_F(VhdReader, HeaderCutShortLeavesNothingToRead) {
+TEST_F(VhdReaderTest, HeaderCutShortLeavesNothingToRead) {
     image_.resize(700);
     test::putBe32(image_, kMaxTableEntriesField, 0);
     ASSERT_TRUE(openPatched());
@@ -76,7 +76,7 @@ TEST_F(VhdReader, HeaderCutShortLeavesNothingToRead) {
     EXPECT_FALSE(reader_->readAt(0, sector, 512));
 }
 
-TEST_F(VhdReader, ChecksTheExtensionWithoutRegardToCase) {
+TEST_F(VhdReaderTest, ChecksTheExtensionWithoutRegardToCase) {
     struct Case {
         const char* name;
         bool opens;
@@ -84,7 +84,7 @@ TEST_F(VhdReader, ChecksTheExtensionWithoutRegardToCase) {
     for (const auto& c : cases) {
         platform::RecordingSink sink;
         test::writeFile(dir_.file(c.name), image_);
-        FileReadSeekVHD reader(state_, sink);
+        VhdReader reader(state_, sink);
         EXPECT_EQ(reader.open(dir_.file(c.name)), c.opens) << c.name;
         if (!c.opens) {
             EXPECT_EQ(sink.messages(), std::vector<std::string>{"Not a valid vhd file"});
@@ -92,8 +92,8 @@ TEST_F(VhdReader, ChecksTheExtensionWithoutRegardToCase) {
     }
 }
 
-TEST_F(VhdReader, MissingFileShowsInvalidHandle) {
-    FileReadSeekVHD reader(state_, sink_);
+TEST_F(VhdReaderTest, MissingFileShowsInvalidHandle) {
+    VhdReader reader(state_, sink_);
     EXPECT_FALSE(reader.open(dir_.file("absent.vhd")));
     EXPECT_EQ(sink_.messages(), std::vector<std::string>{"Invalid handle."});
 }

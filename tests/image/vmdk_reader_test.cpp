@@ -54,12 +54,12 @@ TEST(VmdkDescriptor, WithoutCreateTypeThereIsNoDescriptor) {
     EXPECT_FALSE(parseVmdkDescriptor("createType=\""));
 }
 
-class VmdkReader : public test::PatchedImage<FileReadSeekVmdk> {
+class VmdkReaderTest : public test::PatchedImage<VmdkReader> {
 protected:
     void SetUp() override { load("pattern.vmdk", "disk.vmdk"); }
 };
 
-TEST_F(VmdkReader, ZeroedGrainEntryReadsAsZeros) {
+TEST_F(VmdkReaderTest, ZeroedGrainEntryReadsAsZeros) {
     // Grain 128 holds stamps (sector 16384 on); its table is the redundant one at sector 22.
     const size_t entry = 22 * 512 + 128 * 4;
     ASSERT_GT(test::readFile(test::fixture("pattern.vmdk"))[entry], 0);
@@ -70,7 +70,7 @@ TEST_F(VmdkReader, ZeroedGrainEntryReadsAsZeros) {
     EXPECT_TRUE(std::all_of(grain.begin(), grain.end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST_F(VmdkReader, MoreThan512GrainTableEntriesStayInBounds) {
+TEST_F(VmdkReaderTest, MoreThan512GrainTableEntriesStayInBounds) {
     test::putLe32(image_, 44, 1024);
     ASSERT_TRUE(openPatched());
     std::vector<uint8_t> disk(64 << 20);
@@ -78,18 +78,18 @@ TEST_F(VmdkReader, MoreThan512GrainTableEntriesStayInBounds) {
     EXPECT_TRUE(sink_.messages().empty());
 }
 
-TEST_F(VmdkReader, RefusesGrainTablesLargerThanTheFile) {
+TEST_F(VmdkReaderTest, RefusesGrainTablesLargerThanTheFile) {
     test::putLe32(image_, 44, 0x40000000);
     EXPECT_FALSE(openPatched());
     EXPECT_EQ(sink_.messages(), std::vector<std::string>{std::string(kHeaderTooLargeMessage)});
 }
 
-TEST_F(VmdkReader, ZeroGrainSizeIsRefused) {
+TEST_F(VmdkReaderTest, ZeroGrainSizeIsRefused) {
     test::putLe64(image_, 20, 0);
     EXPECT_FALSE(openPatched());
 }
 
-TEST_F(VmdkReader, WithoutMagicNothingCanBeRead) {
+TEST_F(VmdkReaderTest, WithoutMagicNothingCanBeRead) {
     image_[0] = 'X';
     ASSERT_TRUE(openPatched());
     uint8_t sector[512];

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "platform/recording_sink.h"
 #include "support/test_support.h"
 

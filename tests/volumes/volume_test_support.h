@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 #include "volumes/partition.h"
@@ -36,7 +36,7 @@ struct OpenedDisk {
     explicit OpenedDisk(const std::string& path) : reader(state, sink) { opened = reader.open(path); }
     image::WizardState state;
     platform::RecordingSink sink;
-    image::FileReadSeek reader;
+    image::RawReader reader;
     bool opened = false;
 };
 

@@ -18,7 +18,7 @@ uint64_t saturatingMul(uint64_t a, uint64_t b) {
 
 class StreamCopier {
 public:
-    StreamCopier(image::readWriteInterface& reader, const VolumeGeometry& volume, const DataStream& stream,
+    StreamCopier(image::ImageReader& reader, const VolumeGeometry& volume, const DataStream& stream,
                  const DataSink& sink)
         : reader_(reader), volume_(volume), stream_(stream), sink_(sink) {
         result_.length = stream.outputLength(volume.clusterBytes);
@@ -181,7 +181,7 @@ private:
         emit(unitStart, unit.data(), unit.size());
     }
 
-    image::readWriteInterface& reader_;
+    image::ImageReader& reader_;
     const VolumeGeometry& volume_;
     const DataStream& stream_;
     const DataSink& sink_;
@@ -196,7 +196,7 @@ uint64_t DataStream::outputLength(uint64_t clusterBytes) const {
     return std::min(realSize, saturatingMul(totalClusters(runs), clusterBytes));
 }
 
-StreamCopyResult copyDataStream(image::readWriteInterface& reader, const VolumeGeometry& volume,
+StreamCopyResult copyDataStream(image::ImageReader& reader, const VolumeGeometry& volume,
                                 const DataStream& stream, const DataSink& sink) {
     return StreamCopier(reader, volume, stream, sink).run();
 }

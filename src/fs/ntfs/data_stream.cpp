@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 
 namespace vdrec::fs::ntfs {
 
@@ -22,14 +22,14 @@ bool isUnnamedData(const AttributeHeader& attribute) { return attribute.type == 
 
 }  // namespace
 
-VolumeGeometry ntfs::geometry() const {
+VolumeGeometry NtfsVolume::geometry() const {
     VolumeGeometry volume;
     volume.clusterBytes = usableClusterSize(clusterBytes) ? clusterBytes : kAssumedClusterBytes;
     volume.clusterCount = volumeBytes / volume.clusterBytes;
     return volume;
 }
 
-std::vector<uint8_t> ntfs::readAttributeListContent(const MftRecord& record, const AttributeHeader& attribute) {
+std::vector<uint8_t> NtfsVolume::readAttributeListContent(const MftRecord& record, const AttributeHeader& attribute) {
     if (!attribute.nonResident) {
         const platform::Bytes content = record.content(attribute);
         const auto* data = reinterpret_cast<const uint8_t*>(content.data());
@@ -50,7 +50,7 @@ std::vector<uint8_t> ntfs::readAttributeListContent(const MftRecord& record, con
     return content;
 }
 
-DataStream ntfs::dataStreamOf(const MftRecord& base, bool forMft) {
+DataStream NtfsVolume::dataStreamOf(const MftRecord& base, bool forMft) {
     DataStream stream;
     std::vector<Extent> extents;
     const AttributeHeader* attributeList = nullptr;
@@ -158,7 +158,7 @@ DataStream ntfs::dataStreamOf(const MftRecord& base, bool forMft) {
     return stream;
 }
 
-std::vector<DataRun> ntfs::mftRunsFrom(uint64_t recordOffset) {
+std::vector<DataRun> NtfsVolume::mftRunsFrom(uint64_t recordOffset) {
     auto record = std::make_unique<MftRecord>();
     if (!readRecord(recordOffset, *record)) return {};
     DataStream stream = dataStreamOf(*record, true);
@@ -166,7 +166,7 @@ std::vector<DataRun> ntfs::mftRunsFrom(uint64_t recordOffset) {
     return stream.runs;
 }
 
-std::vector<DataRun> ntfs::decodeDataRuns(uint64_t recordOffset, uint32_t attributeType) {
+std::vector<DataRun> NtfsVolume::decodeDataRuns(uint64_t recordOffset, uint32_t attributeType) {
     auto record = std::make_unique<MftRecord>();
     if (!readRecord(recordOffset, *record)) return {};
     if (attributeType == kAttrData) return dataStreamOf(*record, false).runs;
@@ -176,7 +176,7 @@ std::vector<DataRun> ntfs::decodeDataRuns(uint64_t recordOffset, uint32_t attrib
     return {};
 }
 
-DataStream ntfs::readDataStream(int64_t index, bool* recordIsFile) {
+DataStream NtfsVolume::readDataStream(int64_t index, bool* recordIsFile) {
     if (recordIsFile) *recordIsFile = false;
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return {};
     auto record = std::make_unique<MftRecord>();

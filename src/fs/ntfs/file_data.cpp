@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "platform/file_times.h"
 #include "platform/output_file.h"
 #include "platform/text_format.h"
@@ -25,16 +25,16 @@ std::string attributeLetters(uint32_t flags) {
 
 }  // namespace
 
-uint64_t ntfs::dataSize(int64_t index) {
+uint64_t NtfsVolume::dataSize(int64_t index) {
     if (index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].sizeCached)
         return entries_[index].dataSize;
     const DataStream stream = readDataStream(index);
     return stream.present ? stream.outputLength(geometry().clusterBytes) : 0;
 }
 
-std::string ntfs::sizeText(int64_t index) { return formatSize(dataSize(index)); }
+std::string NtfsVolume::sizeText(int64_t index) { return formatSize(dataSize(index)); }
 
-TimesAndAttributes ntfs::timesAndAttributes(int64_t index) {
+TimesAndAttributes NtfsVolume::timesAndAttributes(int64_t index) {
     TimesAndAttributes texts;
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
     auto record = std::make_unique<MftRecord>();
@@ -61,7 +61,7 @@ TimesAndAttributes ntfs::timesAndAttributes(int64_t index) {
     return texts;
 }
 
-CopyResult ntfs::saveFile(int64_t index, const std::string& destinationPath) {
+CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPath) {
     CopyResult result;
     if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
         return result;
@@ -125,7 +125,7 @@ CopyResult ntfs::saveFile(int64_t index, const std::string& destinationPath) {
     return result;
 }
 
-std::optional<std::vector<uint8_t>> ntfs::readData(int64_t index, size_t maxBytes) {
+std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t maxBytes) {
     if (reader_ == nullptr) return std::nullopt;
     bool recordIsFile = false;
     const DataStream stream = readDataStream(index, &recordIsFile);

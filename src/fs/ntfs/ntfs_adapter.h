@@ -2,13 +2,13 @@
 // What the results model asks of NTFS entries, answered from the parser's records.
 
 #include "fs/file_system_adapter.h"
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 
 namespace vdrec::fs::ntfs {
 
 class NtfsAdapter final : public FileSystemAdapter {
 public:
-    explicit NtfsAdapter(ntfs& parser) : parser_(parser) {}
+    explicit NtfsAdapter(NtfsVolume& parser) : parser_(parser) {}
 
     std::vector<EntryRef> rootLevel() const override;
     bool isValid(EntryRef entry) const override;
@@ -31,7 +31,7 @@ private:
     bool inRange(EntryRef entry) const { return entry >= 0 && static_cast<uint64_t>(entry) < parser_.entryCount(); }
     EntryRef link(int64_t index) const { return inRange(index) && index > 0 ? index : kNoEntry; }
 
-    ntfs& parser_;
+    NtfsVolume& parser_;
 };
 
 }  // namespace vdrec::fs::ntfs

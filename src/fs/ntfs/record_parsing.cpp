@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::ntfs {
@@ -19,7 +19,7 @@ constexpr uint64_t kDeepFolderLimit = 100000;
 
 }  // namespace
 
-bool ntfs::parseRecord(uint64_t recordOffset, int64_t index) {
+bool NtfsVolume::parseRecord(uint64_t recordOffset, int64_t index) {
     if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return false;
     if (recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
     std::array<std::byte, kMftRecordSize> bytes{};
@@ -29,7 +29,7 @@ bool ntfs::parseRecord(uint64_t recordOffset, int64_t index) {
     return true;
 }
 
-void ntfs::parseRecordBytes(platform::Bytes bytes, int64_t index) {
+void NtfsVolume::parseRecordBytes(platform::Bytes bytes, int64_t index) {
     MftRecord& record = *record_;
     decodeMftRecord(bytes, record);
     const RecordSummary summary = summarizeRecord(record);
@@ -69,7 +69,7 @@ void ntfs::parseRecordBytes(platform::Bytes bytes, int64_t index) {
     }
 }
 
-void ntfs::cacheListFacts(const MftRecord& record, NtfsEntry& entry) {
+void NtfsVolume::cacheListFacts(const MftRecord& record, NtfsEntry& entry) {
     entry.timesCached = true;
     for (const AttributeHeader& attribute : record) {
         if (const auto info = decodeStandardInformation(record, attribute)) {
@@ -91,14 +91,14 @@ void ntfs::cacheListFacts(const MftRecord& record, NtfsEntry& entry) {
     entry.sizeCached = true;
 }
 
-void ntfs::linkToParent(int64_t index) {
+void NtfsVolume::linkToParent(int64_t index) {
     if (index <= 0 || static_cast<uint64_t>(index) >= entries_.size()) return;
     const int64_t parent = entries_[index].parentIndex;
     if (parent < 0 || static_cast<uint64_t>(parent) >= entries_.size() || parent == index) return;
     appendChild(parent, index);
 }
 
-void ntfs::appendChild(int64_t folder, int64_t child) {
+void NtfsVolume::appendChild(int64_t folder, int64_t child) {
     // Index 0 means "none" in the links, so entry 0 is never a child.
     if (child <= 0) return;
     NtfsEntry& entry = entries_[child];
@@ -111,7 +111,7 @@ void ntfs::appendChild(int64_t folder, int64_t child) {
     entry.linked = true;
 }
 
-void ntfs::pushChildFront(int64_t folder, int64_t child) {
+void NtfsVolume::pushChildFront(int64_t folder, int64_t child) {
     if (child <= 0) return;
     NtfsEntry& parent = entries_[folder];
     NtfsEntry& entry = entries_[child];
@@ -122,7 +122,7 @@ void ntfs::pushChildFront(int64_t folder, int64_t child) {
     parent.firstChild = child;
 }
 
-void ntfs::parseAllRecords() {
+void NtfsVolume::parseAllRecords() {
     if (mftLocated && !stopRequested) {
         const uint64_t count = entries_.size();
         sink_.progressRange(0, static_cast<int64_t>(count));
@@ -158,7 +158,7 @@ void ntfs::parseAllRecords() {
     buildTree();
 }
 
-void ntfs::buildTree() {
+void NtfsVolume::buildTree() {
     if (scanMode != kDeep) releaseChildrenOfNonFolders();
 
     orphanIndex_ = appendEntry({'F', 'I', 'L', 'E'}, kNoRecordOffset);
@@ -188,7 +188,7 @@ void ntfs::buildTree() {
 
 // A parent taken on trust that never became a usable folder (a reused or unreadable slot) would
 // hide its children where no view reaches them: they go to the orphan folder instead.
-void ntfs::releaseChildrenOfNonFolders() {
+void NtfsVolume::releaseChildrenOfNonFolders() {
     const uint64_t count = entries_.size();
     for (uint64_t p = 0; p < count; ++p) {
         NtfsEntry& parent = entries_[p];
@@ -209,7 +209,7 @@ void ntfs::releaseChildrenOfNonFolders() {
 }
 
 // Orphans go to the head of the orphan folder's chain, so they are listed last found first.
-void ntfs::placeOrphansStandard() {
+void NtfsVolume::placeOrphansStandard() {
     const int64_t count = static_cast<int64_t>(entries_.size());
     for (int64_t i = 1; i < count; ++i) {
         if (i == orphanIndex_ || entries_[i].orphan == 0 || entries_[i].linked) continue;
@@ -219,7 +219,7 @@ void ntfs::placeOrphansStandard() {
 
 // Deep-scan records carry parent numbers that are not entry indices: each file is placed in the
 // folder record found before it, and the folders side by side in the orphan folder.
-void ntfs::placeOrphansDeep() {
+void NtfsVolume::placeOrphansDeep() {
     const int64_t count = static_cast<int64_t>(entries_.size());
     int64_t current = orphanIndex_;
     bool firstFolderPlaced = false;
@@ -242,7 +242,7 @@ void ntfs::placeOrphansDeep() {
     }
 }
 
-std::vector<int64_t> ntfs::rootLevel() const {
+std::vector<int64_t> NtfsVolume::rootLevel() const {
     std::vector<int64_t> level;
     if (!treeBuilt_) return level;
     // Without a root record the orphan folder is still shown, so a deep scan of a volume whose

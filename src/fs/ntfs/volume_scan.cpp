@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::ntfs {
@@ -23,7 +23,7 @@ bool isCandidate(const std::byte* sector, bool strict) {
 
 }  // namespace
 
-void ntfs::scanVolume(uint64_t limit, bool strictCandidates, int progressEvery,
+void NtfsVolume::scanVolume(uint64_t limit, bool strictCandidates, int progressEvery,
                       const std::function<bool()>& beforeChunk, const RecordVisitor& visitor) {
     if (reader_ == nullptr) return;
     std::vector<std::byte> chunk(kScanChunkBytes);
@@ -54,7 +54,7 @@ void ntfs::scanVolume(uint64_t limit, bool strictCandidates, int progressEvery,
     }
 }
 
-int ntfs::findMftAnchors(int maxCount) {
+int NtfsVolume::findMftAnchors(int maxCount) {
     if (maxCount < 1) maxCount = 3;
     clusterBytes = boot_ ? bootClusterBytes() : kAssumedClusterBytes;
     mftLocated = false;
@@ -86,12 +86,12 @@ int ntfs::findMftAnchors(int maxCount) {
     return static_cast<int>(anchors_.size());
 }
 
-void ntfs::resetForAnchor() {
+void NtfsVolume::resetForAnchor() {
     stopRequested = false;
     clearEntries();
 }
 
-bool ntfs::selectMftAnchor(size_t index) {
+bool NtfsVolume::selectMftAnchor(size_t index) {
     mftLocated = false;
     if (index >= anchors_.size()) return false;
     mftRecordOffset_ = anchors_[index].recordOffset;
@@ -103,7 +103,7 @@ bool ntfs::selectMftAnchor(size_t index) {
     return true;
 }
 
-void ntfs::deepScanMft() {
+void NtfsVolume::deepScanMft() {
     clusterBytes = bootClusterBytes();
     mftLocated = false;
     if (reader_ == nullptr) return;

@@ -14,7 +14,7 @@ TestVolume::TestVolume(const std::string& imagePath, int64_t startSector, std::s
 void TestVolume::scan(int mode) {
     parser.readBootSector();
     parser.scanMode = mode;
-    if (mode == ntfs::kDeep) parser.deepScanMft();
+    if (mode == NtfsVolume::kDeep) parser.deepScanMft();
     else parser.locateMft();
     parser.collectMftRecords();
     parser.parseAllRecords();
@@ -24,7 +24,7 @@ int TestVolume::advanced(size_t index, int sectorsPerCluster, int maxCount) {
     parser.readBootSector();
     const int found = parser.findMftAnchors(maxCount);
     parser.stopRequested = false;
-    parser.scanMode = ntfs::kAdvanced;
+    parser.scanMode = NtfsVolume::kAdvanced;
     parser.resetForAnchor();
     parser.selectMftAnchor(index);
     if (sectorsPerCluster > 0) parser.clusterBytes = uint64_t(sectorsPerCluster) * 512;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 #include "fs/ntfs/ntfs_adapter.h"
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
 
@@ -19,7 +19,7 @@ public:
     TestVolume(const std::string& imagePath, int64_t startSector, std::string sizeText);
 
     // The worker's steps for standard (1) and deep (3) mode.
-    void scan(int mode = ntfs::kStandard);
+    void scan(int mode = NtfsVolume::kStandard);
     // Anchor search, then the advanced sequence with anchor `index` and `sectorsPerCluster`.
     int advanced(size_t index, int sectorsPerCluster, int maxCount = 3);
 
@@ -31,8 +31,8 @@ public:
 
     image::WizardState state;
     platform::RecordingSink sink;
-    image::FileReadSeek reader{state, sink};
-    ntfs parser{sink};
+    image::RawReader reader{state, sink};
+    NtfsVolume parser{sink};
     NtfsAdapter adapter{parser};
 
 private:

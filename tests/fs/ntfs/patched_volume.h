@@ -23,7 +23,7 @@ public:
     void patch(uint64_t offset, const std::vector<uint8_t>& bytes);
     std::vector<uint8_t> recordBytes(uint64_t number) const;
     // Writes the image and parses it in `mode`.
-    std::unique_ptr<TestVolume> scan(int mode = ntfs::kStandard);
+    std::unique_ptr<TestVolume> scan(int mode = NtfsVolume::kStandard);
     const std::string& path() const { return path_; }
 
     std::vector<uint8_t> image;

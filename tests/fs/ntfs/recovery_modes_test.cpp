@@ -28,7 +28,7 @@ TEST(RecoveryModes, StandardModeWithoutBootSectorFindsTheMftAndSavesFragmentedFi
 
 TEST(RecoveryModes, DeepModeListsNamedRecordsOfAVolumeWithoutBootSector) {
     test::TestVolume volume(vdrec::test::fixture("ntfs-noboot.img"), 0, "12");
-    volume.scan(ntfs::kDeep);
+    volume.scan(NtfsVolume::kDeep);
     const auto listing = volume.listing();
     ASSERT_FALSE(listing.empty());
     EXPECT_EQ(listing.front(), "ORPHAN_ENTRY/");

@@ -96,7 +96,7 @@ TEST(Tree, FindsTheMftByScanningWhenTheBootSectorIsDamaged) {
 
 TEST(DeepScan, PlacesEachFileInTheFolderRecordFoundBeforeIt) {
     PatchedVolume volume;
-    auto parsed = volume.scan(ntfs::kDeep);
+    auto parsed = volume.scan(NtfsVolume::kDeep);
     EXPECT_EQ(rootNames(*parsed), std::vector<std::string>{"ORPHAN_ENTRY"});
     const EntryRef orphans = parsed->find("ORPHAN_ENTRY");
     const auto top = childNames(*parsed, orphans);
@@ -114,7 +114,7 @@ TEST(DeepScan, PlacesEachFileInTheFolderRecordFoundBeforeIt) {
 TEST(DeepScan, ShowsTheOrphanFolderWhenTheRootRecordIsGone) {
     PatchedVolume volume;
     volume.putRecord(5, std::vector<uint8_t>(1024, 0));
-    auto parsed = volume.scan(ntfs::kDeep);
+    auto parsed = volume.scan(NtfsVolume::kDeep);
     EXPECT_EQ(rootNames(*parsed), std::vector<std::string>{"ORPHAN_ENTRY"});
     EXPECT_NE(parsed->find("ORPHAN_ENTRY/$Extend/p1.txt"), kNoEntry);
 }
@@ -123,7 +123,7 @@ TEST(DeepScan, FallsBackTo4096ByteClustersWhenTheBootSectorsAreUnusable) {
     for (uint8_t sectorsPerCluster : {0, 3, 0xE0}) {
         PatchedVolume volume;
         volume.patch(0x0D, {sectorsPerCluster});
-        auto parsed = volume.scan(ntfs::kDeep);
+        auto parsed = volume.scan(NtfsVolume::kDeep);
         EXPECT_EQ(parsed->parser.clusterBytes, 4096u) << int(sectorsPerCluster);
         const auto statuses = parsed->sink.statuses();
         EXPECT_NE(std::find(statuses.begin(), statuses.end(), "cluster size in boot sector is not valid.Using 4096 bytes per cluster..."),

@@ -1,5 +1,6 @@
 #pragma once
-// The first page: the image file, its kind, its header facts and the size overrides.
+// The image page, the wizard's first: the image file, its kind, its header facts and the size
+// overrides, over the controller in src/app/pages/image_page.h.
 
 #include "page_window.h"
 
@@ -8,15 +9,15 @@ class QLineEdit;
 class QRadioButton;
 
 namespace vdrec::app {
-class VhdInputDialog;
+class ImagePage;
 }
 
 namespace vdrec::gui {
 
-class FirstPage final : public PageWindow {
+class ImagePage final : public PageWindow {
     Q_OBJECT
 public:
-    FirstPage(Wizard& wizard, app::VhdInputDialog& controller);
+    ImagePage(Wizard& wizard, app::ImagePage& controller);
     void refresh() override;
 
 protected:
@@ -29,7 +30,7 @@ private:
     // A field the controller refused goes back to the controller's text.
     void edited(QLineEdit* field, bool accepted, const std::string& current);
 
-    app::VhdInputDialog& controller_;
+    app::ImagePage& controller_;
     QRadioButton* dynamic_;
     QRadioButton* fixed_;
     QLineEdit* path_;

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "app/advance_options.h"
-#include "app/parce_mode_ntfs_dlg.h"
+#include "app/pages/anchor_search_page.h"
+#include "app/pages/recovery_mode_page.h"
 #include "image/image_kind.h"
 #include "platform/recording_sink.h"
-#include "results/volume_scan_dlg.h"
+#include "app/pages/results_page.h"
 #include "support/test_support.h"
 #include "volumes/volume_scan.h"
 
@@ -33,7 +33,7 @@ bool contains(const std::vector<std::string>& texts, std::string_view text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-TEST(ParceModeNtfsDlg, OffersTheModesOfEachFileSystem) {
+TEST(RecoveryModePage, OffersTheModesOfEachFileSystem) {
     struct Case {
         const char* fileSystem;
         bool advanced, deep;
@@ -42,17 +42,17 @@ TEST(ParceModeNtfsDlg, OffersTheModesOfEachFileSystem) {
     for (const auto& c : cases) {
         image::WizardState state;
         platform::RecordingSink sink;
-        app::ParceModeNtfsDlg page(state, sink, {c.fileSystem, "0", "10", 0});
+        app::RecoveryModePage page(state, sink, {c.fileSystem, "0", "10", 0});
         EXPECT_TRUE(page.standardVisible && page.standardSelected) << c.fileSystem;
         EXPECT_EQ(page.advancedVisible, c.advanced) << c.fileSystem;
         EXPECT_EQ(page.deepVisible, c.deep) << c.fileSystem;
     }
 }
 
-TEST(ParceModeNtfsDlg, FormattedFlagAndAnchorCount) {
+TEST(RecoveryModePage, FormattedFlagAndAnchorCount) {
     image::WizardState state;
     platform::RecordingSink sink;
-    app::ParceModeNtfsDlg page(state, sink, {"fat32", "0", "10", 0});
+    app::RecoveryModePage page(state, sink, {"fat32", "0", "10", 0});
     page.selectAdvanced();
     EXPECT_TRUE(page.formattedEnabled && page.maxFileSystemsEnabled);
     page.setFormatted(true);
@@ -66,9 +66,9 @@ TEST(ParceModeNtfsDlg, FormattedFlagAndAnchorCount) {
     EXPECT_EQ(page.wantedAnchors(), 5);
 }
 
-TEST(VolumeScanDlg, ScansThenSavesTheSelectedFolder) {
+TEST(ResultsPage, ScansThenSavesTheSelectedFolder) {
     Opened opened("ntfs-main.img");
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     EXPECT_TRUE(page.inert());
     EXPECT_FALSE(page.backEnabled);
     page.waitForWorker();
@@ -97,9 +97,9 @@ TEST(VolumeScanDlg, ScansThenSavesTheSelectedFolder) {
     EXPECT_TRUE(std::filesystem::exists(out.file("Reports/2024/q1-summary.txt")));
 }
 
-TEST(VolumeScanDlg, PausedScanHoldsUntilResumeAndBackWaits) {
+TEST(ResultsPage, PausedScanHoldsUntilResumeAndBackWaits) {
     Opened opened("ntfs-main.img");
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     page.pause();
     // The paused worker gets no further than its next checkpoint.
     for (int k = 0; k < 20; ++k) page.pumpWorker();
@@ -116,9 +116,9 @@ TEST(VolumeScanDlg, PausedScanHoldsUntilResumeAndBackWaits) {
     EXPECT_TRUE(page.back());
 }
 
-TEST(VolumeScanDlg, StopEndsTheScanAndStillShowsItsEnd) {
+TEST(ResultsPage, StopEndsTheScanAndStillShowsItsEnd) {
     Opened opened("ntfs-main.img");
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     page.pause();
     page.stop();
     page.waitForWorker();
@@ -127,29 +127,29 @@ TEST(VolumeScanDlg, StopEndsTheScanAndStillShowsItsEnd) {
     EXPECT_TRUE(page.backEnabled);
 }
 
-TEST(VolumeScanDlg, DestroyingAPausedPageReleasesAndJoinsItsWorker) {
+TEST(ResultsPage, DestroyingAPausedPageReleasesAndJoinsItsWorker) {
     Opened opened("ntfs-main.img");
     {
-        results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+        app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
         page.pause();
         page.pumpWorker();
     }
     SUCCEED();  // under ASan/TSan a worker outliving the page would be reported here
 }
 
-TEST(VolumeScanDlg, UnknownFileSystemStartsNothingAndLeavesBackEnabled) {
+TEST(ResultsPage, UnknownFileSystemStartsNothingAndLeavesBackEnabled) {
     Opened opened("ntfs-main.img");
     opened.volume.fileSystem = "FAT12";
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     EXPECT_EQ(opened.sink.messages(), std::vector<std::string>{"not a valid drive."});
     EXPECT_EQ(opened.sink.lastStatus(), "Not a valid Drive .Go back");
     EXPECT_TRUE(page.backEnabled);
     EXPECT_TRUE(page.back());
 }
 
-TEST(VolumeScanDlg, DoubleClickAsksForAFolderBeforeWriting) {
+TEST(ResultsPage, DoubleClickAsksForAFolderBeforeWriting) {
     Opened opened("ntfs-main.img");
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     page.waitForWorker();
     results::ResultsModel& model = *page.model();
     results::ItemId resident = results::kNoItem;
@@ -164,9 +164,9 @@ TEST(VolumeScanDlg, DoubleClickAsksForAFolderBeforeWriting) {
     EXPECT_EQ(std::filesystem::file_size(out.file("resident.txt")), 342u);
 }
 
-TEST(VolumeScanDlg, SearchListsPathsAndEnterRunsIt) {
+TEST(ResultsPage, SearchListsPathsAndEnterRunsIt) {
     Opened opened("ntfs-main.img");
-    results::VolumeScanDlg page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     page.waitForWorker();
     page.searchText = "\\.jpg$";
     page.enter();
@@ -179,9 +179,9 @@ TEST(VolumeScanDlg, SearchListsPathsAndEnterRunsIt) {
     EXPECT_EQ(opened.sink.messages().back(), "Searching Finished");
 }
 
-TEST(AdvanceOptions, FindsTheMftOfAVolumeWithoutBootSectorAndHandsItOn) {
+TEST(AnchorSearchPage, FindsTheMftOfAVolumeWithoutBootSectorAndHandsItOn) {
     Opened opened("ntfs-noboot.img", "11");
-    app::advanceOptions page(opened.state, opened.sink, opened.volume, 3);
+    app::AnchorSearchPage page(opened.state, opened.sink, opened.volume, 3);
     EXPECT_FALSE(page.nextEnabled || page.backEnabled);
     EXPECT_EQ(page.next(), nullptr);
     page.waitForWorker();
@@ -190,7 +190,7 @@ TEST(AdvanceOptions, FindsTheMftOfAVolumeWithoutBootSectorAndHandsItOn) {
     EXPECT_TRUE(contains(opened.sink.messages(),
                          "Number of MFT-ENTRY found = 1 . Please select the choice from combo box and click Parse button to proceed."));
     EXPECT_EQ(opened.sink.lastStatus(), "Parsing done.Click next to continue.");
-    results::VolumeScanDlg* results = page.next();
+    app::ResultsPage* results = page.next();
     ASSERT_NE(results, nullptr);
     results->waitForWorker();
     ASSERT_NE(results->model(), nullptr);
@@ -201,9 +201,9 @@ TEST(AdvanceOptions, FindsTheMftOfAVolumeWithoutBootSectorAndHandsItOn) {
     EXPECT_TRUE(contains(rootLevel, "ORPHAN_ENTRY"));
 }
 
-TEST(AdvanceOptions, NoAnchorRefusesNext) {
+TEST(AnchorSearchPage, NoAnchorRefusesNext) {
     Opened opened("mbr-ext.img", "0");
-    app::advanceOptions page(opened.state, opened.sink, opened.volume, 3);
+    app::AnchorSearchPage page(opened.state, opened.sink, opened.volume, 3);
     page.waitForWorker();
     EXPECT_TRUE(page.anchorItems.empty());
     EXPECT_EQ(page.next(), nullptr);

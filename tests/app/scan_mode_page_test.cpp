@@ -1,4 +1,4 @@
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +12,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct ModePage : ::testing::Test {
+struct ScanModePageTest : ::testing::Test {
     image::WizardState state;
     test::PageSink sink;
-    std::unique_ptr<DriveParsingModes> page;
+    std::unique_ptr<ScanModePage> page;
     bool parentShown = false;
     test::TempDir dir;
 
     void open(const std::string& image, image::ImageKind kind) {
         state.imagePath = image;
         state.imageKind = kind;
-        DriveParsingModes::FirstPageChoice choice{image, 0, std::nullopt};
-        page = std::make_unique<DriveParsingModes>(state, sink, choice, [this] {
+        ScanModePage::ImageChoice choice{image, 0, std::nullopt};
+        page = std::make_unique<ScanModePage>(state, sink, choice, [this] {
             page.reset();
             parentShown = true;
         });
@@ -42,7 +42,7 @@ struct ModePage : ::testing::Test {
     }
 };
 
-TEST_F(ModePage, OpensOnTheStandardScanWithTheRangeLockedAndTheExportOff) {
+TEST_F(ScanModePageTest, OpensOnTheStandardScanWithTheRangeLockedAndTheExportOff) {
     open(test::fixture("mbr-ext.img"), image::ImageKind::Raw);
     EXPECT_EQ(page->currentDrive, test::fixture("mbr-ext.img"));
     EXPECT_TRUE(page->standardSelected);
@@ -59,7 +59,7 @@ TEST_F(ModePage, OpensOnTheStandardScanWithTheRangeLockedAndTheExportOff) {
     EXPECT_EQ(sink.lastStatus(), "Choose any one of the mode and Click Next....");
 }
 
-TEST_F(ModePage, TheScanChoicesUnlockEachOther) {
+TEST_F(ScanModePageTest, TheScanChoicesUnlockEachOther) {
     open(test::fixture("mbr-ext.img"), image::ImageKind::Raw);
     page->setCustomSetting(true);  // locked under the standard scan
     EXPECT_FALSE(page->customChecked);
@@ -78,12 +78,12 @@ TEST_F(ModePage, TheScanChoicesUnlockEachOther) {
     EXPECT_FALSE(page->saveImageButtonEnabled);
 }
 
-TEST_F(ModePage, NextHandsTheChoicesToTheVolumePage) {
+TEST_F(ScanModePageTest, NextHandsTheChoicesToTheVolumePage) {
     struct Case {
         bool advance, gpt, doNotSkip, custom;
         const char* first;
         const char* last;
-        volumes::VolumePageOptions expected;
+        app::VolumePageOptions expected;
     };
     const Case cases[] = {
         {false, true, false, false, "0", "0", {1, true, false, 0, 0}},
@@ -101,7 +101,7 @@ TEST_F(ModePage, NextHandsTheChoicesToTheVolumePage) {
         page->setCustomSetting(c.custom);
         ASSERT_TRUE(page->setStartingSector(c.first));
         ASSERT_TRUE(page->setEndingSector(c.last));
-        volumes::PopulateDriveDlg* volumes = page->next();
+        app::VolumePage* volumes = page->next();
         ASSERT_NE(volumes, nullptr);
         EXPECT_FALSE(page->visible);
         volumes->waitForWorker();
@@ -121,7 +121,7 @@ TEST_F(ModePage, NextHandsTheChoicesToTheVolumePage) {
     EXPECT_EQ(page->endingSectorText, "-5");
 }
 
-TEST_F(ModePage, ExportWritesTheRawDiskOnTheWorkerAndReportsOnThePageThread) {
+TEST_F(ScanModePageTest, ExportWritesTheRawDiskOnTheWorkerAndReportsOnThePageThread) {
     open(test::fixture("pattern-dynamic.vhd"), image::ImageKind::DynamicVhd);
     startExport(dir.path());
     EXPECT_EQ(sink.messages(),
@@ -151,7 +151,7 @@ TEST_F(ModePage, ExportWritesTheRawDiskOnTheWorkerAndReportsOnThePageThread) {
     EXPECT_EQ(state.reader, nullptr);
 }
 
-TEST_F(ModePage, NoFolderPickedStartsNothing) {
+TEST_F(ScanModePageTest, NoFolderPickedStartsNothing) {
     open(test::fixture("pattern.raw"), image::ImageKind::Raw);
     startExport("");
     page->setSaveDiskImage(true);
@@ -161,7 +161,7 @@ TEST_F(ModePage, NoFolderPickedStartsNothing) {
     EXPECT_TRUE(page->outputPath.empty());
 }
 
-TEST_F(ModePage, StopAsksAndOnlyYesEndsTheExportAfterTheChunkInProgress) {
+TEST_F(ScanModePageTest, StopAsksAndOnlyYesEndsTheExportAfterTheChunkInProgress) {
     for (bool yes : {false, true}) {
         SCOPED_TRACE(yes);
         test::TempDir out;
@@ -189,7 +189,7 @@ TEST_F(ModePage, StopAsksAndOnlyYesEndsTheExportAfterTheChunkInProgress) {
     }
 }
 
-TEST_F(ModePage, BackAndNextAreRefusedWhileTheExportRuns) {
+TEST_F(ScanModePageTest, BackAndNextAreRefusedWhileTheExportRuns) {
     open(twelveMegabytes(), image::ImageKind::Raw);
     startExport(dir.path());
     page->pause();
@@ -209,7 +209,7 @@ TEST_F(ModePage, BackAndNextAreRefusedWhileTheExportRuns) {
     EXPECT_EQ(page, nullptr);
 }
 
-TEST_F(ModePage, ClosingDuringAPausedExportStopsAndJoinsItFirst) {
+TEST_F(ScanModePageTest, ClosingDuringAPausedExportStopsAndJoinsItFirst) {
     open(twelveMegabytes(), image::ImageKind::Raw);
     startExport(dir.path());
     page->pause();
@@ -226,7 +226,7 @@ TEST_F(ModePage, ClosingDuringAPausedExportStopsAndJoinsItFirst) {
     page.reset();
 }
 
-TEST_F(ModePage, DestroyingThePageDuringAPausedExportIsSafe) {
+TEST_F(ScanModePageTest, DestroyingThePageDuringAPausedExportIsSafe) {
     open(twelveMegabytes(), image::ImageKind::Raw);
     startExport(dir.path());
     page->pause();
@@ -236,7 +236,7 @@ TEST_F(ModePage, DestroyingThePageDuringAPausedExportIsSafe) {
     EXPECT_LE(std::filesystem::file_size(output), volumes::kExportChunkBytes);
 }
 
-TEST_F(ModePage, EnterAndEscapeAreIgnored) {
+TEST_F(ScanModePageTest, EnterAndEscapeAreIgnored) {
     open(test::fixture("mbr-ext.img"), image::ImageKind::Raw);
     page->enter();
     page->escape();

@@ -1,4 +1,4 @@
-#include "mode_page.h"
+#include "scan_mode_page.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -11,14 +11,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 #include "text.h"
 #include "wizard.h"
 #include "volume_page.h"
 
 namespace vdrec::gui {
 
-ModePage::ModePage(Wizard& wizard, PageWindow* parentPage, app::DriveParsingModes& controller)
+ScanModePage::ScanModePage(Wizard& wizard, PageWindow* parentPage, app::ScanModePage& controller)
     : PageWindow(wizard, parentPage, "mode"), controller_(controller) {
     auto* image = new QGroupBox(this);
     saveImage_ = new QCheckBox("Save Disk Image:", image);
@@ -140,8 +140,8 @@ ModePage::ModePage(Wizard& wizard, PageWindow* parentPage, app::DriveParsingMode
         controller_.stop();
         refresh();
     });
-    connect(back_, &QPushButton::clicked, this, &ModePage::back);
-    connect(next_, &QPushButton::clicked, this, &ModePage::next);
+    connect(back_, &QPushButton::clicked, this, &ScanModePage::back);
+    connect(next_, &QPushButton::clicked, this, &ScanModePage::next);
 }
 
 namespace {
@@ -156,7 +156,7 @@ void showText(QLineEdit* field, const std::string& text) {
 
 }  // namespace
 
-void ModePage::refresh() {
+void ScanModePage::refresh() {
     const auto& c = controller_;
     saveImage_->setChecked(c.saveImageChecked);
     saveImage_->setEnabled(c.saveImageCheckEnabled);
@@ -189,15 +189,15 @@ void ModePage::refresh() {
     watchWorker(controller_.worker(), workerActive());
 }
 
-bool ModePage::workerActive() const { return controller_.busy(); }
+bool ScanModePage::workerActive() const { return controller_.busy(); }
 
-size_t ModePage::pumpWorker() { return controller_.pumpWorker(); }
+size_t ScanModePage::pumpWorker() { return controller_.pumpWorker(); }
 
-bool ModePage::confirmClose() { return controller_.close(); }
+bool ScanModePage::confirmClose() { return controller_.close(); }
 
-void ModePage::next() {
+void ScanModePage::next() {
     const auto previous = beginNext();
-    volumes::PopulateDriveDlg* volumes = controller_.next();
+    app::VolumePage* volumes = controller_.next();
     if (!volumes) {
         cancelNext(previous);
         return;
@@ -205,7 +205,7 @@ void ModePage::next() {
     openChild(std::make_unique<VolumePage>(wizard(), this, *volumes));
 }
 
-void ModePage::back() {
+void ScanModePage::back() {
     if (controller_.back()) leaveToParent();
 }
 

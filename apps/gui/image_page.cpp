@@ -1,4 +1,4 @@
-#include "first_page.h"
+#include "image_page.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -9,10 +9,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/drive_parsing_modes.h"
-#include "app/vhd_input_dialog.h"
+#include "app/pages/scan_mode_page.h"
+#include "app/pages/image_page.h"
 #include "dialog_host.h"
-#include "mode_page.h"
+#include "scan_mode_page.h"
 #include "text.h"
 #include "wizard.h"
 
@@ -39,7 +39,7 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-FirstPage::FirstPage(Wizard& wizard, app::VhdInputDialog& controller)
+ImagePage::ImagePage(Wizard& wizard, app::ImagePage& controller)
     : PageWindow(wizard, nullptr, "first"), controller_(controller) {
     auto* kind = new QGroupBox(this);
     dynamic_ = new QRadioButton("Dynamic Disk", kind);
@@ -115,8 +115,8 @@ FirstPage::FirstPage(Wizard& wizard, app::VhdInputDialog& controller)
         controller_.selectFixed();
         refresh();
     });
-    connect(browse_, &QPushButton::clicked, this, &FirstPage::chooseFile);
-    connect(next_, &QPushButton::clicked, this, &FirstPage::next);
+    connect(browse_, &QPushButton::clicked, this, &ImagePage::chooseFile);
+    connect(next_, &QPushButton::clicked, this, &ImagePage::next);
     connect(diskSize_, &QLineEdit::textEdited, this,
             [this](const QString& text) { edited(diskSize_, controller_.setDiskSize(utf8(text)), controller_.diskSizeText); });
     connect(tableEntries_, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -125,14 +125,14 @@ FirstPage::FirstPage(Wizard& wizard, app::VhdInputDialog& controller)
     refresh();
 }
 
-void FirstPage::edited(QLineEdit* field, bool accepted, const std::string& current) {
+void ImagePage::edited(QLineEdit* field, bool accepted, const std::string& current) {
     if (accepted) return;
     const int cursor = std::max(0, field->cursorPosition() - 1);
     field->setText(qt(current));
     field->setCursorPosition(cursor);
 }
 
-void FirstPage::refresh() {
+void ImagePage::refresh() {
     dynamic_->setChecked(controller_.dynamicSelected);
     fixed_->setChecked(!controller_.dynamicSelected);
     path_->setText(qt(controller_.path));
@@ -149,25 +149,25 @@ void FirstPage::refresh() {
     facts_->setRowVisible(noFile_, !controller_.factsVisible);
 }
 
-void FirstPage::chooseFile() {
+void ImagePage::chooseFile() {
     const auto chosen = wizard().dialogs().pickImageFile(this, imageFileFilters());
     if (chosen) controller_.chooseFile(utf8(*chosen));
     refresh();
 }
 
-void FirstPage::next() {
+void ImagePage::next() {
     const auto previous = beginNext();
-    app::DriveParsingModes* modes = controller_.next();
+    app::ScanModePage* modes = controller_.next();
     if (!modes) {
         cancelNext(previous);
         return;
     }
-    openChild(std::make_unique<ModePage>(wizard(), this, *modes));
+    openChild(std::make_unique<ScanModePage>(wizard(), this, *modes));
 }
 
-bool FirstPage::confirmClose() { return controller_.close(); }
+bool ImagePage::confirmClose() { return controller_.close(); }
 
-void FirstPage::escapePressed() {
+void ImagePage::escapePressed() {
     if (controller_.escape()) wizard().endApplication();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The volume page: scans the disk in the mode chosen on the mode page, lists the volumes, lets
-// the user correct or add one, and hands the selected volume to the next page.
+// the user correct or add one, and hands the selected volume to the next page. The scans
+// themselves live in src/volumes; its view is apps/gui/volume_page.h.
 
 #include <array>
 #include <functional>
@@ -16,7 +17,7 @@
 #include "volumes/partition.h"
 #include "volumes/volume_entry.h"
 
-namespace vdrec::volumes {
+namespace vdrec::app {
 
 // What the mode page hands over.
 struct VolumePageOptions {
@@ -34,7 +35,7 @@ enum class NextPage { None, RecoveryMode, RawRecovery };
 inline constexpr std::array<std::string_view, 7> kTreatAsItems = {"EXTX", "FAT16", "FAT32", "FAT64",
                                                                    "HFS+", "NTFS", "RAW"};
 
-class PopulateDriveDlg {
+class VolumePage {
 public:
     struct Row {
         std::string volume;       // VOLUME
@@ -45,11 +46,11 @@ public:
     };
 
     // `onBack` is the parent's part of Back: show the parent again and destroy this page.
-    PopulateDriveDlg(image::WizardState& state, platform::UiSink& sink, VolumePageOptions options,
+    VolumePage(image::WizardState& state, platform::UiSink& sink, VolumePageOptions options,
                      std::function<void()> onBack = {});
-    ~PopulateDriveDlg();
-    PopulateDriveDlg(const PopulateDriveDlg&) = delete;
-    PopulateDriveDlg& operator=(const PopulateDriveDlg&) = delete;
+    ~VolumePage();
+    VolumePage(const VolumePage&) = delete;
+    VolumePage& operator=(const VolumePage&) = delete;
 
     // Opening the page: the standard scan runs here; the advanced scan starts on the worker.
     void open();
@@ -86,11 +87,11 @@ public:
     platform::Worker& worker() { return worker_; }
 
     // --- what the view shows ---
-    const std::vector<VolumeEntry>& records() const { return records_; }
+    const std::vector<volumes::VolumeEntry>& records() const { return records_; }
     const std::vector<Row>& rows() const { return rows_; }  // top row first
     std::optional<size_t> selectedRow() const { return selectedRow_; }
     // The record chosen by Next; the later pages read it.
-    const VolumeEntry* selectedVolume() const;
+    const volumes::VolumeEntry* selectedVolume() const;
     bool handedToRaw() const { return handedToRaw_; }
     // A worker runs, or its end has not reached the page yet.
     bool busy() const { return busy_; }
@@ -115,7 +116,7 @@ public:
 private:
     void runStandardScan();
     void startAdvancedScan();
-    void appendFound(const VolumeEntry& entry);
+    void appendFound(const volumes::VolumeEntry& entry);
     void finishAdvancedScan();
     void addRowOnTop(size_t record);
     void stopAndJoin();
@@ -124,11 +125,11 @@ private:
     platform::UiSink& sink_;
     VolumePageOptions options_;
     std::function<void()> onBack_;
-    std::vector<VolumeEntry> records_;
+    std::vector<volumes::VolumeEntry> records_;
     std::vector<Row> rows_;
     std::optional<size_t> selectedRow_;
     std::optional<size_t> selectedRecord_;
-    std::unique_ptr<Partition> scanner_;
+    std::unique_ptr<volumes::Partition> scanner_;
     bool handedToRaw_ = false;
     bool busy_ = false;
     platform::PausableSink workerSink_{sink_, worker_};
@@ -136,4 +137,4 @@ private:
     platform::Worker worker_;
 };
 
-}  // namespace vdrec::volumes
+}  // namespace vdrec::app

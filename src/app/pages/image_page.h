@@ -1,5 +1,6 @@
 #pragma once
-// The first page: the image file, its kind and header facts, and the size overrides.
+// The image page, the wizard's first: the image file, its kind and header facts, and the size
+// overrides. Its view is apps/gui/image_page.h.
 
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace vdrec::app {
 
-class DriveParsingModes;
+class ScanModePage;
 
 // One entry of the file-open dialog's filter.
 struct FileFilter {
@@ -23,12 +24,12 @@ inline constexpr FileFilter kImageFileFilters[] = {{"VHD Files (*.vhd)", "*.vhd"
                                                    {"VMDK Files (*.vmdk)", "*.vmdk"},
                                                    {"All Files (*.*)", "*"}};
 
-class VhdInputDialog {
+class ImagePage {
 public:
-    VhdInputDialog(image::WizardState& state, platform::UiSink& sink);
-    ~VhdInputDialog();
-    VhdInputDialog(const VhdInputDialog&) = delete;
-    VhdInputDialog& operator=(const VhdInputDialog&) = delete;
+    ImagePage(image::WizardState& state, platform::UiSink& sink);
+    ~ImagePage();
+    ImagePage(const ImagePage&) = delete;
+    ImagePage& operator=(const ImagePage&) = delete;
 
     // --- commands ---
     void selectDynamic();
@@ -39,14 +40,14 @@ public:
     bool setDiskSize(std::string_view text);
     bool setTableEntries(std::string_view text);
     // Creates the mode page and hides this one; null when a check refused.
-    DriveParsingModes* next();
+    ScanModePage* next();
     // The close box and Escape: true when the user confirmed and the application should end.
     bool close();
     bool escape() { return close(); }
     // Enter never quits; only close does, after its question.
     void enter() {}
 
-    DriveParsingModes* modePage() { return modePage_.get(); }
+    ScanModePage* modePage() { return modePage_.get(); }
 
     // --- what the view shows ---
     bool dynamicSelected = true;  // "Dynamic Disk"; "Fixed Disk" otherwise
@@ -71,7 +72,7 @@ private:
 
     image::WizardState& state_;
     platform::UiSink& sink_;
-    std::unique_ptr<DriveParsingModes> modePage_;
+    std::unique_ptr<ScanModePage> modePage_;
 };
 
 }  // namespace vdrec::app

@@ -1,12 +1,12 @@
-#include "app/parce_mode_ntfs_dlg.h"
+#include "app/pages/recovery_mode_page.h"
 
 #include <charconv>
 
-#include "app/advance_options.h"
+#include "app/pages/anchor_search_page.h"
 
 namespace vdrec::app {
 
-ParceModeNtfsDlg::ParceModeNtfsDlg(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+RecoveryModePage::RecoveryModePage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                                    std::function<void()> onBack)
     : state_(state), sink_(sink), volume_(volume), prefix_(volume.fileSystem.substr(0, 3)), onBack_(std::move(onBack)) {
     if (prefix_ == "fat" || prefix_ == "exF") deepVisible = false;
@@ -15,9 +15,9 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(image::WizardState& state, platform::UiSink& 
     selectStandard();
 }
 
-ParceModeNtfsDlg::~ParceModeNtfsDlg() = default;
+RecoveryModePage::~RecoveryModePage() = default;
 
-void ParceModeNtfsDlg::selectStandard() {
+void RecoveryModePage::selectStandard() {
     standardSelected = true;
     advancedSelected = deepSelected = false;
     formattedDrive = formattedChecked = formattedEnabled = false;
@@ -25,7 +25,7 @@ void ParceModeNtfsDlg::selectStandard() {
     scanMode = results::ScanMode::Standard;
 }
 
-void ParceModeNtfsDlg::selectAdvanced() {
+void RecoveryModePage::selectAdvanced() {
     advancedSelected = true;
     standardSelected = deepSelected = false;
     formattedDrive = formattedChecked = false;
@@ -34,7 +34,7 @@ void ParceModeNtfsDlg::selectAdvanced() {
     scanMode = results::ScanMode::Advanced;
 }
 
-void ParceModeNtfsDlg::selectDeep() {
+void RecoveryModePage::selectDeep() {
     deepSelected = true;
     standardSelected = advancedSelected = false;
     formattedDrive = formattedChecked = formattedEnabled = false;
@@ -42,37 +42,37 @@ void ParceModeNtfsDlg::selectDeep() {
     scanMode = results::ScanMode::Deep;
 }
 
-void ParceModeNtfsDlg::setFormatted(bool ticked) { formattedDrive = formattedChecked = ticked; }
+void RecoveryModePage::setFormatted(bool ticked) { formattedDrive = formattedChecked = ticked; }
 
-int ParceModeNtfsDlg::wantedAnchors() const {
+int RecoveryModePage::wantedAnchors() const {
     int value = 0;
     const auto* first = maxFileSystemsText.data();
     const auto result = std::from_chars(first, first + maxFileSystemsText.size(), value);
     return result.ec == std::errc() && value >= 1 ? value : 3;
 }
 
-ParceModeNtfsDlg::NextPage ParceModeNtfsDlg::next() {
+RecoveryModePage::NextPage RecoveryModePage::next() {
     visible = false;
     if (scanMode == results::ScanMode::Advanced) {
-        anchorPage_ = std::make_unique<advanceOptions>(state_, sink_, volume_, wantedAnchors(), [this] { visible = true; });
+        anchorPage_ = std::make_unique<AnchorSearchPage>(state_, sink_, volume_, wantedAnchors(), [this] { visible = true; });
         return NextPage::AnchorSearch;
     }
-    resultsPage_ = std::make_unique<results::VolumeScanDlg>(state_, sink_, volume_, scanMode, nullptr,
+    resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, scanMode, nullptr,
                                                             results::AdvancedChoice{}, [this] { visible = true; });
     return NextPage::Results;
 }
 
-void ParceModeNtfsDlg::destroyClosedPages() {
+void RecoveryModePage::destroyClosedPages() {
     if (anchorPage_ && !anchorPage_->visible && !anchorPage_->resultsPage()) anchorPage_.reset();
     if (resultsPage_ && !resultsPage_->visible) resultsPage_.reset();
 }
 
-bool ParceModeNtfsDlg::back() {
+bool RecoveryModePage::back() {
     visible = false;
     if (onBack_) onBack_();
     return true;
 }
 
-bool ParceModeNtfsDlg::close() { return sink_.question("Do you want to Close Application ?"); }
+bool RecoveryModePage::close() { return sink_.question("Do you want to Close Application ?"); }
 
 }  // namespace vdrec::app

@@ -17,14 +17,14 @@ inline constexpr uint32_t kSectorSize = 512;
 
 struct WizardState;
 
-class readWriteInterface {
+class ImageReader {
 public:
     enum MoveMethod : uint32_t { FromStart = 0, FromCurrent = 1, FromEnd = 2 };
 
-    readWriteInterface(WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
-    virtual ~readWriteInterface() = default;
-    readWriteInterface(const readWriteInterface&) = delete;
-    readWriteInterface& operator=(const readWriteInterface&) = delete;
+    ImageReader(WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+    virtual ~ImageReader() = default;
+    ImageReader(const ImageReader&) = delete;
+    ImageReader& operator=(const ImageReader&) = delete;
 
     // Opens the image at `path` read-only; writes WizardState::totalSectors.
     virtual bool open(const std::string& path);

@@ -1,4 +1,4 @@
-#include "image/file_read_seek.h"
+#include "image/raw_reader.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 
 namespace vdrec::image {
 
-bool FileReadSeek::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
+bool RawReader::openSource(const std::string&, std::unique_ptr<platform::ByteSource> source) {
     if (!source) {
         sink_.message("Invalid handle .");
         return false;
@@ -23,7 +23,7 @@ bool FileReadSeek::openSource(const std::string&, std::unique_ptr<platform::Byte
     return true;
 }
 
-bool FileReadSeek::read(void* buffer, uint32_t count) {
+bool RawReader::read(void* buffer, uint32_t count) {
     if (!source_) return false;
     const int64_t got = position_ < 0 ? -1 : platform::readFully(*source_, static_cast<uint64_t>(position_), buffer, count);
     const size_t arrived = got > 0 ? static_cast<size_t>(got) : 0;
@@ -33,7 +33,7 @@ bool FileReadSeek::read(void* buffer, uint32_t count) {
     return arrived == count;
 }
 
-bool FileReadSeek::seek(int64_t offset, uint32_t method) {
+bool RawReader::seek(int64_t offset, uint32_t method) {
     if (!source_) return false;
     int64_t target = 0;
     switch (method) {

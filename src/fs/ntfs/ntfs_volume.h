@@ -19,7 +19,7 @@
 #include "fs/ntfs/mft_record.h"
 #include "fs/ntfs/ntfs_entry.h"
 #include "fs/ntfs/run_list.h"
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ntfs {
@@ -39,19 +39,19 @@ struct TimesAndAttributes {
     std::string attributes;  // "-R-H-S-A-C-E" letters of the flags set
 };
 
-class ntfs {
+class NtfsVolume {
 public:
-    explicit ntfs(platform::UiSink& sink);
-    ~ntfs();
-    ntfs(const ntfs&) = delete;
-    ntfs& operator=(const ntfs&) = delete;
+    explicit NtfsVolume(platform::UiSink& sink);
+    ~NtfsVolume();
+    NtfsVolume(const NtfsVolume&) = delete;
+    NtfsVolume& operator=(const NtfsVolume&) = delete;
 
     // Scan modes.
     static constexpr int kStandard = 1;
     static constexpr int kAdvanced = 2;
     static constexpr int kDeep = 3;
 
-    void bind(image::readWriteInterface& reader, int64_t startSector, std::string sizeText);
+    void bind(image::ImageReader& reader, int64_t startSector, std::string sizeText);
     bool readBootSector();
     bool locateMft();
     void collectMftRecords();
@@ -134,7 +134,7 @@ private:
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
-    image::readWriteInterface* reader_ = nullptr;
+    image::ImageReader* reader_ = nullptr;
     int64_t startSector_ = 0;
     std::string sizeText_;
     std::optional<NtfsBootSector> boot_;

@@ -1,10 +1,10 @@
-#include "app/advance_options.h"
+#include "app/pages/anchor_search_page.h"
 
 #include "platform/text_format.h"
 
 namespace vdrec::app {
 
-advanceOptions::advanceOptions(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                                int wantedAnchors, std::function<void()> onBack)
     : state_(state), sink_(sink), volume_(volume), onBack_(std::move(onBack)) {
     if (results::fileSystemKind(volume_.fileSystem) != results::FileSystemKind::Ntfs) {
@@ -29,18 +29,18 @@ advanceOptions::advanceOptions(image::WizardState& state, platform::UiSink& sink
         [this] { session_->requestStop(); });
 }
 
-advanceOptions::~advanceOptions() {
+AnchorSearchPage::~AnchorSearchPage() {
     // The results page holds the session only after Next; until then the worker may use it.
     stopAndJoin();
 }
 
-void advanceOptions::stopAndJoin() {
+void AnchorSearchPage::stopAndJoin() {
     if (session_) session_->requestStop();
     worker_.stop();
     worker_.join();
 }
 
-void advanceOptions::fillLists() {
+void AnchorSearchPage::fillLists() {
     session_->setSink(sink_);
     anchorItems.clear();
     for (const auto& anchor : session_->anchors()) anchorItems.push_back(platform::format("MFT_ENTRY:%zu", anchor.index));
@@ -56,26 +56,26 @@ void advanceOptions::fillLists() {
     sink_.status("Parsing done.Click next to continue.");
 }
 
-void advanceOptions::pause() {
+void AnchorSearchPage::pause() {
     if (!searching) return;
     worker_.pause();
     sink_.status("Pause button pressed");
 }
 
-void advanceOptions::resume() {
+void AnchorSearchPage::resume() {
     if (!searching) return;
     worker_.resume();
     sink_.status("Resume button pressed");
 }
 
-void advanceOptions::stop() {
+void AnchorSearchPage::stop() {
     if (session_) session_->requestStop();
     worker_.resume();
     sink_.status("stop button pressed");
     nextEnabled = backEnabled = true;
 }
 
-results::VolumeScanDlg* advanceOptions::next() {
+app::ResultsPage* AnchorSearchPage::next() {
     // The parser is handed over only once its search has ended.
     if (searching) {
         sink_.message("Please wait for the running process.");
@@ -91,19 +91,19 @@ results::VolumeScanDlg* advanceOptions::next() {
     choice.anchorIndex = static_cast<size_t>(anchorSelection);
     choice.sectorsPerCluster = std::stoi(clusterItems[static_cast<size_t>(clusterSelection)]);
     visible = false;
-    resultsPage_ = std::make_unique<results::VolumeScanDlg>(state_, sink_, volume_, results::ScanMode::Advanced,
+    resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, results::ScanMode::Advanced,
                                                             std::move(session_), choice, [this] { visible = true; });
     return resultsPage_.get();
 }
 
-bool advanceOptions::back() {
+bool AnchorSearchPage::back() {
     stopAndJoin();
     visible = false;
     if (onBack_) onBack_();
     return true;
 }
 
-bool advanceOptions::close() {
+bool AnchorSearchPage::close() {
     if (!sink_.question("Do you want to Close Application ?")) return false;
     sink_.status("All thread Stopped");
     stopAndJoin();

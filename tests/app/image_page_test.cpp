@@ -1,20 +1,20 @@
-#include "app/vhd_input_dialog.h"
+#include "app/pages/image_page.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 #include "app/page_test_support.h"
 #include "support/test_support.h"
 
 namespace vdrec::app {
 namespace {
 
-struct FirstPage : ::testing::Test {
+struct ImagePageTest : ::testing::Test {
     image::WizardState state;
     test::PageSink sink;
-    VhdInputDialog page{state, sink};
+    ImagePage page{state, sink};
     test::TempDir dir;
 
     // A fixture copied under another name, for the checks that look at names.
@@ -24,7 +24,7 @@ struct FirstPage : ::testing::Test {
     }
 };
 
-TEST_F(FirstPage, OpensWithNextDisabledAndNoFactsUntilAFileIsChosen) {
+TEST_F(ImagePageTest, OpensWithNextDisabledAndNoFactsUntilAFileIsChosen) {
     EXPECT_TRUE(page.dynamicSelected);
     EXPECT_FALSE(page.nextEnabled);
     EXPECT_FALSE(page.pathEnabled);
@@ -38,7 +38,7 @@ TEST_F(FirstPage, OpensWithNextDisabledAndNoFactsUntilAFileIsChosen) {
     EXPECT_EQ(state.imagePath, page.path);
 }
 
-TEST_F(FirstPage, TheFilterOffersEveryContainerAndAllFiles) {
+TEST_F(ImagePageTest, TheFilterOffersEveryContainerAndAllFiles) {
     std::vector<std::string_view> patterns;
     for (const auto& filter : kImageFileFilters) patterns.push_back(filter.pattern);
     EXPECT_EQ(patterns, (std::vector<std::string_view>{"*.vhd", "*.vdi", "*.vmdk", "*"}));
@@ -58,7 +58,7 @@ struct FactsCase {
     const char* tableEntries;
 };
 
-TEST_F(FirstPage, KindAndFactsComeFromTheFileItself) {
+TEST_F(ImagePageTest, KindAndFactsComeFromTheFileItself) {
     const FactsCase cases[] = {
         {"pattern-dynamic.vhd", false, image::ImageKind::DynamicVhd, true, "65536", "255", "16", "65535", "64", true, "32"},
         // The radio cannot make a dynamic VHD raw, nor a fixed one (footer at the end) dynamic.
@@ -88,7 +88,7 @@ TEST_F(FirstPage, KindAndFactsComeFromTheFileItself) {
     }
 }
 
-TEST_F(FirstPage, ARefusedFileLeavesThePageAsIfNoneWasChosen) {
+TEST_F(ImagePageTest, ARefusedFileLeavesThePageAsIfNoneWasChosen) {
     struct Refusal {
         std::string path;
         bool pickFixed;
@@ -117,7 +117,7 @@ TEST_F(FirstPage, ARefusedFileLeavesThePageAsIfNoneWasChosen) {
     }
 }
 
-TEST_F(FirstPage, EitherRadioClearsThePath) {
+TEST_F(ImagePageTest, EitherRadioClearsThePath) {
     for (bool fixed : {true, false}) {
         page.chooseFile(test::fixture("pattern-dynamic.vhd"));
         fixed ? page.selectFixed() : page.selectDynamic();
@@ -128,7 +128,7 @@ TEST_F(FirstPage, EitherRadioClearsThePath) {
     }
 }
 
-TEST_F(FirstPage, NumberFieldsTakeDigitsOnly) {
+TEST_F(ImagePageTest, NumberFieldsTakeDigitsOnly) {
     page.chooseFile(test::fixture("pattern-dynamic.vhd"));
     EXPECT_FALSE(page.setDiskSize("12a"));
     EXPECT_FALSE(page.setDiskSize("-1"));
@@ -141,7 +141,7 @@ TEST_F(FirstPage, NumberFieldsTakeDigitsOnly) {
     EXPECT_EQ(page.tableEntriesText, "4294967295");
 }
 
-TEST_F(FirstPage, NextChecksThePathTheSizeAndForADynamicVhdTheTableLength) {
+TEST_F(ImagePageTest, NextChecksThePathTheSizeAndForADynamicVhdTheTableLength) {
     struct Check {
         const char* fixture;
         bool clearSize;
@@ -166,7 +166,7 @@ TEST_F(FirstPage, NextChecksThePathTheSizeAndForADynamicVhdTheTableLength) {
         if (c.clearEntries) page.setTableEntries("");
         if (c.removeFile) std::filesystem::remove(copy);
         sink.clear();
-        DriveParsingModes* next = page.next();
+        ScanModePage* next = page.next();
         if (*c.message == '\0') {
             EXPECT_TRUE(sink.messages().empty());
             ASSERT_NE(next, nullptr);
@@ -182,9 +182,9 @@ TEST_F(FirstPage, NextChecksThePathTheSizeAndForADynamicVhdTheTableLength) {
     }
 }
 
-TEST_F(FirstPage, TheModePageTakesTheSizeAndTableLengthAsTyped) {
+TEST_F(ImagePageTest, TheModePageTakesTheSizeAndTableLengthAsTyped) {
     page.chooseFile(test::fixture("pattern-dynamic.vhd"));
-    DriveParsingModes* modes = page.next();
+    ScanModePage* modes = page.next();
     ASSERT_NE(modes, nullptr);
     EXPECT_EQ(state.enteredDiskSize, 67108864u);
     EXPECT_EQ(state.enteredTableEntries, 32u);
@@ -197,7 +197,7 @@ TEST_F(FirstPage, TheModePageTakesTheSizeAndTableLengthAsTyped) {
     EXPECT_EQ(state.enteredTableEntries, 16u);
 }
 
-TEST_F(FirstPage, CloseAsksFirstAndEnterNeverQuits) {
+TEST_F(ImagePageTest, CloseAsksFirstAndEnterNeverQuits) {
     page.enter();
     EXPECT_TRUE(sink.questions().empty());
     sink.answerQuestions(false);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "image/read_write_interface.h"
+#include "image/image_reader.h"
 
 namespace vdrec::image {
 
 // A flat image: raw disk images, devices, and fixed VHDs (disk data followed by a footer).
-class FileReadSeek final : public readWriteInterface {
+class RawReader final : public ImageReader {
 public:
-    using readWriteInterface::readWriteInterface;
+    using ImageReader::ImageReader;
 
     bool openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) override;
     bool read(void* buffer, uint32_t count) override;

@@ -1,4 +1,4 @@
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 
 #include "platform/number_field.h"
 #include "platform/page_texts.h"
@@ -19,8 +19,8 @@ std::optional<int64_t> sectorValue(std::string_view text) {
 
 }  // namespace
 
-DriveParsingModes::DriveParsingModes(image::WizardState& state, platform::UiSink& sink,
-                                     const FirstPageChoice& choice, std::function<void()> onBack)
+ScanModePage::ScanModePage(image::WizardState& state, platform::UiSink& sink,
+                                     const ImageChoice& choice, std::function<void()> onBack)
     : state_(state), sink_(sink), onBack_(std::move(onBack)) {
     currentDrive = choice.imagePath;
     // The first page caps its field so that the size in bytes always fits.
@@ -30,25 +30,25 @@ DriveParsingModes::DriveParsingModes(image::WizardState& state, platform::UiSink
     selectStandard();
 }
 
-DriveParsingModes::~DriveParsingModes() {
+ScanModePage::~ScanModePage() {
     // The volume page goes first: its worker may still use the reader this page's state holds.
     volumePage_.reset();
     stopAndJoin();
 }
 
-void DriveParsingModes::stopAndJoin() {
+void ScanModePage::stopAndJoin() {
     if (export_) export_->stopRequested = true;
     worker_.stop();
     worker_.join();
 }
 
-void DriveParsingModes::selectStandard() {
+void ScanModePage::selectStandard() {
     standardSelected = true;
     advanceSelected = false;
     doNotSkipEnabled = customEnabled = sectorFieldsEnabled = false;
 }
 
-void DriveParsingModes::selectAdvance() {
+void ScanModePage::selectAdvance() {
     advanceSelected = true;
     standardSelected = false;
     doNotSkipEnabled = customEnabled = true;
@@ -56,44 +56,44 @@ void DriveParsingModes::selectAdvance() {
     sectorFieldsEnabled = customChecked;
 }
 
-void DriveParsingModes::setGptFormat(bool ticked) { gptChecked = ticked; }
+void ScanModePage::setGptFormat(bool ticked) { gptChecked = ticked; }
 
-void DriveParsingModes::setDoNotSkip(bool ticked) {
+void ScanModePage::setDoNotSkip(bool ticked) {
     if (doNotSkipEnabled) doNotSkipChecked = ticked;
 }
 
-void DriveParsingModes::setCustomSetting(bool ticked) {
+void ScanModePage::setCustomSetting(bool ticked) {
     if (!customEnabled) return;
     customChecked = ticked;
     sectorFieldsEnabled = ticked;
 }
 
-bool DriveParsingModes::setStartingSector(std::string_view text) {
+bool ScanModePage::setStartingSector(std::string_view text) {
     if (!platform::isNumberFieldText(text, kSectorFieldDigits)) return false;
     startingSectorText = text;
     return true;
 }
 
-bool DriveParsingModes::setEndingSector(std::string_view text) {
+bool ScanModePage::setEndingSector(std::string_view text) {
     const std::string_view digits = !text.empty() && text.front() == '-' ? text.substr(1) : text;
     if (!platform::isNumberFieldText(digits, kSectorFieldDigits)) return false;
     endingSectorText = text;
     return true;
 }
 
-void DriveParsingModes::setSaveDiskImage(bool ticked) {
+void ScanModePage::setSaveDiskImage(bool ticked) {
     if (!saveImageCheckEnabled) return;
     saveImageChecked = ticked;
     saveImageButtonEnabled = ticked;
 }
 
-void DriveParsingModes::setExportBusy(bool exporting) {
+void ScanModePage::setExportBusy(bool exporting) {
     nextEnabled = backEnabled = saveImageCheckEnabled = !exporting;
     saveImageButtonEnabled = !exporting && saveImageChecked;
     progressVisible = stopVisible = exporting;
 }
 
-void DriveParsingModes::saveDiskImage() {
+void ScanModePage::saveDiskImage() {
     if (busy_ || !saveImageButtonEnabled) return;
     sink_.message("Make sure you have sufficient disk space at saving location of Image File");
     const auto folder = sink_.pickFolder("Please choose a folder.");
@@ -120,22 +120,22 @@ void DriveParsingModes::saveDiskImage() {
         [job] { job->stopRequested = true; });
 }
 
-void DriveParsingModes::stop() {
+void ScanModePage::stop() {
     if (!worker_.running()) return;
     if (!sink_.question(platform::kStopQuestion)) return;
     export_->stopRequested = true;
     worker_.stop();
 }
 
-void DriveParsingModes::pause() { worker_.pause(); }
-void DriveParsingModes::resume() { worker_.resume(); }
+void ScanModePage::pause() { worker_.pause(); }
+void ScanModePage::resume() { worker_.resume(); }
 
-volumes::PopulateDriveDlg* DriveParsingModes::next() {
+app::VolumePage* ScanModePage::next() {
     if (busy_) {
         sink_.message(platform::kWaitForRunningProcess);
         return nullptr;
     }
-    volumes::VolumePageOptions options;
+    VolumePageOptions options;
     options.scanMode = standardSelected ? 1 : 2;
     options.gptDisk = gptChecked;
     options.doNotSkip = doNotSkipChecked;
@@ -151,7 +151,7 @@ volumes::PopulateDriveDlg* DriveParsingModes::next() {
     worker_.join();
     export_.reset();
     volumePage_.reset();
-    volumePage_ = std::make_unique<volumes::PopulateDriveDlg>(state_, sink_, options, [this] {
+    volumePage_ = std::make_unique<app::VolumePage>(state_, sink_, options, [this] {
         volumePage_.reset();
         visible = true;
     });
@@ -160,7 +160,7 @@ volumes::PopulateDriveDlg* DriveParsingModes::next() {
     return volumePage_.get();
 }
 
-bool DriveParsingModes::back() {
+bool ScanModePage::back() {
     if (busy_ || !backEnabled) {
         sink_.message(platform::kWaitForRunningProcess);
         return false;
@@ -171,7 +171,7 @@ bool DriveParsingModes::back() {
     return true;
 }
 
-bool DriveParsingModes::close() {
+bool ScanModePage::close() {
     if (!sink_.question(platform::kCloseQuestion)) return false;
     stopAndJoin();
     return true;

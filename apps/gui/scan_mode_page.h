@@ -1,5 +1,6 @@
 #pragma once
-// The mode page: standard or advanced volume scan, GPT, scan range, and the disk image export.
+// The scan-mode page: standard or advanced volume scan, GPT, scan range, and the disk image
+// export, over the controller in src/app/pages/scan_mode_page.h.
 
 #include "page_window.h"
 
@@ -8,15 +9,15 @@ class QLineEdit;
 class QRadioButton;
 
 namespace vdrec::app {
-class DriveParsingModes;
+class ScanModePage;
 }
 
 namespace vdrec::gui {
 
-class ModePage final : public PageWindow {
+class ScanModePage final : public PageWindow {
     Q_OBJECT
 public:
-    ModePage(Wizard& wizard, PageWindow* parentPage, app::DriveParsingModes& controller);
+    ScanModePage(Wizard& wizard, PageWindow* parentPage, app::ScanModePage& controller);
     void refresh() override;
     bool workerActive() const override;
 
@@ -29,7 +30,7 @@ private:
     void next();
     void back();
 
-    app::DriveParsingModes& controller_;
+    app::ScanModePage& controller_;
     QCheckBox* saveImage_;
     QLineEdit* outputPath_;
     QPushButton* saveImageButton_;

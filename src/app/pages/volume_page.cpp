@@ -1,4 +1,4 @@
-#include "volumes/populate_drive_dlg.h"
+#include "app/pages/volume_page.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include "volumes/volume_filter.h"
 #include "volumes/volume_scan.h"
 
-namespace vdrec::volumes {
+namespace vdrec::app {
 
 namespace {
 
@@ -50,19 +50,19 @@ std::string treatAsFileSystem(std::string_view item) {
 
 }  // namespace
 
-PopulateDriveDlg::PopulateDriveDlg(image::WizardState& state, platform::UiSink& sink, VolumePageOptions options,
+VolumePage::VolumePage(image::WizardState& state, platform::UiSink& sink, VolumePageOptions options,
                                    std::function<void()> onBack)
     : state_(state), sink_(sink), options_(options), onBack_(std::move(onBack)) {}
 
-PopulateDriveDlg::~PopulateDriveDlg() { stopAndJoin(); }
+VolumePage::~VolumePage() { stopAndJoin(); }
 
-void PopulateDriveDlg::stopAndJoin() {
+void VolumePage::stopAndJoin() {
     if (scanner_) scanner_->stopRequested = true;
     worker_.stop();
     worker_.join();
 }
 
-void PopulateDriveDlg::open() {
+void VolumePage::open() {
     customEnabled = customChecked = customFieldsEnabled = false;
     addCustomEnabled = false;
     if (options_.scanMode == 1)
@@ -71,13 +71,13 @@ void PopulateDriveDlg::open() {
         startAdvancedScan();
 }
 
-void PopulateDriveDlg::runStandardScan() {
-    sink_.progressRange(0, kProgressEnd);
+void VolumePage::runStandardScan() {
+    sink_.progressRange(0, volumes::kProgressEnd);
     addCustomVisible = false;
-    scanner_ = std::make_unique<Partition>(state_, sink_);
+    scanner_ = std::make_unique<volumes::Partition>(state_, sink_);
     scanner_->gptDisk = options_.gptDisk;
     // provideReader shows "file not opened.." itself; the page stays usable either way.
-    if (provideReader(state_, sink_)) {
+    if (volumes::provideReader(state_, sink_)) {
         rows_.clear();
         records_.clear();
         selectedRow_.reset();
@@ -93,19 +93,19 @@ void PopulateDriveDlg::runStandardScan() {
     sink_.status("Finished Scanning.");
     progressVisible = stopVisible = false;
     sink_.status("Select volume and click next button...");
-    sink_.progressPosition(kProgressEnd);
+    sink_.progressPosition(volumes::kProgressEnd);
 }
 
-void PopulateDriveDlg::startAdvancedScan() {
+void VolumePage::startAdvancedScan() {
     addCustomEnabled = false;
     nextEnabled = false;
-    scanner_ = std::make_unique<Partition>(state_, workerSink_);
+    scanner_ = std::make_unique<volumes::Partition>(state_, workerSink_);
     scanner_->skipFoundVolumes = !options_.doNotSkip;
     scanner_->firstSector = options_.rangeFirst;
     scanner_->lastSector = options_.rangeLast;
     // The reader outlives the scan (the later pages borrow it), so it reports to the page's own
     // sink, not to the worker's.
-    if (!provideReader(state_, sink_)) {
+    if (!volumes::provideReader(state_, sink_)) {
         nextEnabled = true;
         backEnabled = true;
         progressVisible = stopVisible = false;
@@ -119,31 +119,31 @@ void PopulateDriveDlg::startAdvancedScan() {
     backEnabled = false;
     filterEnabled = false;
     busy_ = true;
-    Partition* scanner = scanner_.get();
-    scanner->onFound = [this](const VolumeEntry& entry) { worker_.callOnPage([&] { appendFound(entry); }); };
-    image::readWriteInterface* reader = state_.reader.get();
+    volumes::Partition* scanner = scanner_.get();
+    scanner->onFound = [this](const volumes::VolumeEntry& entry) { worker_.callOnPage([&] { appendFound(entry); }); };
+    image::ImageReader* reader = state_.reader.get();
     worker_.start(
         [this, scanner, reader] {
-            std::vector<VolumeEntry> found;
+            std::vector<volumes::VolumeEntry> found;
             scanner->scanSignatures(*reader, found);
             worker_.callOnPage([this] { finishAdvancedScan(); });
         },
         [scanner] { scanner->stopRequested = true; });
 }
 
-void PopulateDriveDlg::appendFound(const VolumeEntry& entry) {
+void VolumePage::appendFound(const volumes::VolumeEntry& entry) {
     records_.push_back(entry);
     addRowOnTop(records_.size() - 1);
 }
 
-void PopulateDriveDlg::addRowOnTop(size_t record) {
-    const VolumeEntry& entry = records_[record];
+void VolumePage::addRowOnTop(size_t record) {
+    const volumes::VolumeEntry& entry = records_[record];
     rows_.insert(rows_.begin(), Row{entry.label, entry.fileSystem, entry.sizeText,
                                     platform::format("%lld", static_cast<long long>(entry.startSector)), record});
     if (selectedRow_) ++*selectedRow_;
 }
 
-void PopulateDriveDlg::finishAdvancedScan() {
+void VolumePage::finishAdvancedScan() {
     backEnabled = true;
     sink_.status("Scanned Partitions");
     sink_.message("populated partitions....");
@@ -157,18 +157,18 @@ void PopulateDriveDlg::finishAdvancedScan() {
     busy_ = false;
 }
 
-void PopulateDriveDlg::selectRow(size_t row) {
+void VolumePage::selectRow(size_t row) {
     if (row >= rows_.size()) return;
     selectedRow_ = row;
     const Row& shown = rows_[row];
     selectedVolumeText = shown.volume;
     startSectorText = shown.startSector;
-    const int64_t megabytes = leadingMegabytes(shown.volumeSize);
+    const int64_t megabytes = volumes::leadingMegabytes(shown.volumeSize);
     const int64_t start = fieldNumber(shown.startSector);
     endSectorText = platform::format("%lld", static_cast<long long>(megabytes * kSectorsPerMegabyte + start - 1));
 }
 
-void PopulateDriveDlg::clickRow(size_t row) {
+void VolumePage::clickRow(size_t row) {
     if (row >= rows_.size()) return;
     selectRow(row);
     const std::string& fileSystem = rows_[row].fileSystem;
@@ -181,19 +181,19 @@ void PopulateDriveDlg::clickRow(size_t row) {
     }
 }
 
-void PopulateDriveDlg::setCustomSettings(bool ticked) {
+void VolumePage::setCustomSettings(bool ticked) {
     if (!customEnabled) return;
     customChecked = ticked;
     customFieldsEnabled = ticked;
 }
 
-bool PopulateDriveDlg::setStartSectorText(std::string_view text) {
+bool VolumePage::setStartSectorText(std::string_view text) {
     if (!platform::isNumberFieldText(text, kSectorFieldDigits)) return false;
     startSectorText = text;
     return true;
 }
 
-bool PopulateDriveDlg::setEndSectorText(std::string_view text) {
+bool VolumePage::setEndSectorText(std::string_view text) {
     if (!platform::isNumberFieldText(text, kSectorFieldDigits)) return false;
     endSectorText = text;
     return true;
@@ -209,15 +209,15 @@ void spin(std::string& field, int step) {
 
 }  // namespace
 
-void PopulateDriveDlg::spinStartSector(int step) { spin(startSectorText, step); }
-void PopulateDriveDlg::spinEndSector(int step) { spin(endSectorText, step); }
+void VolumePage::spinStartSector(int step) { spin(startSectorText, step); }
+void VolumePage::spinEndSector(int step) { spin(endSectorText, step); }
 
-void PopulateDriveDlg::selectTreatAs(std::optional<size_t> item) {
+void VolumePage::selectTreatAs(std::optional<size_t> item) {
     if (item && *item >= kTreatAsItems.size()) return;
     treatAsItem = item;
 }
 
-void PopulateDriveDlg::addCustomVolume() {
+void VolumePage::addCustomVolume() {
     if (busy_ || !addCustomEnabled || !addCustomVisible) return;
     const size_t record = records_.size();
     records_.push_back({"CUSTOM ", platform::format("%zu", record), "0", 0});
@@ -228,21 +228,21 @@ void PopulateDriveDlg::addCustomVolume() {
     endSectorText = "0";
 }
 
-void PopulateDriveDlg::filterEntries() {
+void VolumePage::filterEntries() {
     if (busy_ || !filterEnabled) return;
     rows_.clear();
     selectedRow_.reset();
-    for (size_t record : filterVolumeRecords(records_)) {
+    for (size_t record : volumes::filterVolumeRecords(records_)) {
         records_[record].label = platform::format("%zu", record);
         addRowOnTop(record);
     }
 }
 
-const VolumeEntry* PopulateDriveDlg::selectedVolume() const {
+const volumes::VolumeEntry* VolumePage::selectedVolume() const {
     return selectedRecord_ && *selectedRecord_ < records_.size() ? &records_[*selectedRecord_] : nullptr;
 }
 
-NextPage PopulateDriveDlg::next() {
+NextPage VolumePage::next() {
     if (busy_) {
         sink_.message(platform::kWaitForRunningProcess);
         return NextPage::None;
@@ -253,7 +253,7 @@ NextPage PopulateDriveDlg::next() {
     }
     const Row& row = rows_[*selectedRow_];
     selectedRecord_ = row.record;
-    VolumeEntry& volume = records_[row.record];
+    volumes::VolumeEntry& volume = records_[row.record];
     if (!customChecked && handedToRaw_) {
         volume.label = row.volume;
         volume.fileSystem = row.fileSystem;
@@ -289,7 +289,7 @@ NextPage PopulateDriveDlg::next() {
     return NextPage::RecoveryMode;
 }
 
-bool PopulateDriveDlg::back() {
+bool VolumePage::back() {
     if (!backEnabled) {
         sink_.message(platform::kWaitForRunningProcess);
         return false;
@@ -303,20 +303,20 @@ bool PopulateDriveDlg::back() {
     return true;
 }
 
-void PopulateDriveDlg::stop() {
+void VolumePage::stop() {
     if (!worker_.running()) return;
     if (scanner_) scanner_->stopRequested = true;
     worker_.stop();
     backEnabled = true;
 }
 
-void PopulateDriveDlg::pause() { worker_.pause(); }
-void PopulateDriveDlg::resume() { worker_.resume(); }
+void VolumePage::pause() { worker_.pause(); }
+void VolumePage::resume() { worker_.resume(); }
 
-bool PopulateDriveDlg::close() {
+bool VolumePage::close() {
     if (!sink_.question(platform::kCloseQuestion)) return false;
     stopAndJoin();
     return true;
 }
 
-}  // namespace vdrec::volumes
+}  // namespace vdrec::app

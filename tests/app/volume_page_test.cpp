@@ -1,11 +1,11 @@
-#include "volumes/populate_drive_dlg.h"
+#include "app/pages/volume_page.h"
 
 #include <gtest/gtest.h>
 
 #include "app/page_test_support.h"
 #include "support/test_support.h"
 
-namespace vdrec::volumes {
+namespace vdrec::app {
 namespace {
 
 using namespace std::chrono_literals;
@@ -19,24 +19,24 @@ std::ostream& operator<<(std::ostream& out, const ShownRow& r) {
     return out << "{" << r.volume << ", " << r.fileSystem << ", \"" << r.volumeSize << "\", " << r.startSector << "}";
 }
 
-std::vector<ShownRow> shown(const PopulateDriveDlg& page) {
+std::vector<ShownRow> shown(const VolumePage& page) {
     std::vector<ShownRow> out;
     for (const auto& r : page.rows()) out.push_back({r.volume, r.fileSystem, r.volumeSize, r.startSector});
     return out;
 }
 
-struct VolumePage : ::testing::Test {
+struct VolumePageTest : ::testing::Test {
     image::WizardState state;
     test::PageSink sink;
-    std::unique_ptr<PopulateDriveDlg> page;
+    std::unique_ptr<VolumePage> page;
     bool parentShown = false;
     test::TempDir dir;
 
-    PopulateDriveDlg& open(const std::string& image, VolumePageOptions options,
+    VolumePage& open(const std::string& image, VolumePageOptions options,
                            image::ImageKind kind = image::ImageKind::Raw) {
         state.imagePath = image;
         state.imageKind = kind;
-        page = std::make_unique<PopulateDriveDlg>(state, sink, options, [this] {
+        page = std::make_unique<VolumePage>(state, sink, options, [this] {
             page.reset();
             parentShown = true;
         });
@@ -73,7 +73,7 @@ const std::vector<ShownRow> kMbrExtRows = {{"0", "NTFS", "4   MB", "2048"},
                                            {"2", "extX", "3   MB", "22528"},
                                            {"3", "NTFS", "3   MB", "30720"}};
 
-TEST_F(VolumePage, StandardScanListsTheTablesVolumesInDiscoveryOrder) {
+TEST_F(VolumePageTest, StandardScanListsTheTablesVolumesInDiscoveryOrder) {
     auto& p = open(test::fixture("mbr-ext.img"), {});
     EXPECT_EQ(shown(p), kMbrExtRows);
     EXPECT_TRUE(p.customEnabled);
@@ -87,7 +87,7 @@ TEST_F(VolumePage, StandardScanListsTheTablesVolumesInDiscoveryOrder) {
     EXPECT_TRUE(sink.sawStatus("Finished Scanning."));
 }
 
-TEST_F(VolumePage, EveryImageKindGetsItsOwnReader) {
+TEST_F(VolumePageTest, EveryImageKindGetsItsOwnReader) {
     const std::pair<const char*, image::ImageKind> images[] = {{"pattern.raw", image::ImageKind::Raw},
                                                                 {"pattern-dynamic.vhd", image::ImageKind::DynamicVhd},
                                                                 {"pattern.vdi", image::ImageKind::Vdi},
@@ -100,7 +100,7 @@ TEST_F(VolumePage, EveryImageKindGetsItsOwnReader) {
     }
 }
 
-TEST_F(VolumePage, AScanThatFindsNothingLeavesAnEmptyListAndNextAsksForAVolume) {
+TEST_F(VolumePageTest, AScanThatFindsNothingLeavesAnEmptyListAndNextAsksForAVolume) {
     test::writeFile(dir.file("blank.img"), std::vector<uint8_t>(1 << 20, 0));
     auto& p = open(dir.file("blank.img"), {});
     EXPECT_TRUE(p.rows().empty());
@@ -111,7 +111,7 @@ TEST_F(VolumePage, AScanThatFindsNothingLeavesAnEmptyListAndNextAsksForAVolume) 
     EXPECT_TRUE(p.visible);
 }
 
-TEST_F(VolumePage, SelectingARowFillsTheSectorFieldsFromItsSizeAndStart) {
+TEST_F(VolumePageTest, SelectingARowFillsTheSectorFieldsFromItsSizeAndStart) {
     struct Case {
         uint32_t start, count;
         const char* selected;
@@ -135,7 +135,7 @@ TEST_F(VolumePage, SelectingARowFillsTheSectorFieldsFromItsSizeAndStart) {
     }
 }
 
-TEST_F(VolumePage, ClickingARowPicksItsFileSystemForTreatAs) {
+TEST_F(VolumePageTest, ClickingARowPicksItsFileSystemForTreatAs) {
     auto& p = open(test::fixture("mbr-ext.img"), {});
     const std::pair<size_t, const char*> clicks[] = {{0, "NTFS"}, {1, "FAT16"}, {2, "EXTX"}, {3, "NTFS"}};
     for (const auto& [row, item] : clicks) {
@@ -151,7 +151,7 @@ TEST_F(VolumePage, ClickingARowPicksItsFileSystemForTreatAs) {
     EXPECT_EQ(gpt.treatAsItem, 3u);
 }
 
-TEST_F(VolumePage, CustomSettingsOverrideTheSelectedRecord) {
+TEST_F(VolumePageTest, CustomSettingsOverrideTheSelectedRecord) {
     struct Case {
         const char* start;
         const char* end;
@@ -184,7 +184,7 @@ TEST_F(VolumePage, CustomSettingsOverrideTheSelectedRecord) {
     }
 }
 
-TEST_F(VolumePage, SpinButtonsStepTheFieldsAndNeverGoBelowZero) {
+TEST_F(VolumePageTest, SpinButtonsStepTheFieldsAndNeverGoBelowZero) {
     auto& p = open(test::fixture("mbr-ext.img"), {});
     p.selectRow(0);
     p.spinStartSector(-1);
@@ -198,7 +198,7 @@ TEST_F(VolumePage, SpinButtonsStepTheFieldsAndNeverGoBelowZero) {
     EXPECT_EQ(p.startSectorText, "0");
 }
 
-TEST_F(VolumePage, AnUnknownVolumeIsNotHandedOnUntilRetyped) {
+TEST_F(VolumePageTest, AnUnknownVolumeIsNotHandedOnUntilRetyped) {
     auto& p = open(test::fixture("gpt.img"), {});
     p.clickRow(0);
     EXPECT_EQ(p.next(), NextPage::None);
@@ -210,7 +210,7 @@ TEST_F(VolumePage, AnUnknownVolumeIsNotHandedOnUntilRetyped) {
     EXPECT_EQ(p.selectedVolume()->fileSystem, "fat16");
 }
 
-TEST_F(VolumePage, RawHandOverAndTheRecordRestoredFromItsRowAfterwards) {
+TEST_F(VolumePageTest, RawHandOverAndTheRecordRestoredFromItsRowAfterwards) {
     auto& p = open(test::fixture("mbr-ext.img"), {});
     p.clickRow(3);
     p.setCustomSettings(true);
@@ -224,14 +224,14 @@ TEST_F(VolumePage, RawHandOverAndTheRecordRestoredFromItsRowAfterwards) {
     p.show();  // the raw recovery page went back
     p.setCustomSettings(false);
     EXPECT_EQ(p.next(), NextPage::RecoveryMode);
-    const VolumeEntry& restored = *p.selectedVolume();
+    const volumes::VolumeEntry& restored = *p.selectedVolume();
     EXPECT_EQ(restored.fileSystem, "NTFS");
     EXPECT_EQ(restored.label, "3");
     EXPECT_EQ(restored.sizeText, "3");
     EXPECT_EQ(restored.startSector, 30720);
 }
 
-TEST_F(VolumePage, AdvancedScanShowsEachFindAtOnceNewestOnTop) {
+TEST_F(VolumePageTest, AdvancedScanShowsEachFindAtOnceNewestOnTop) {
     auto& p = open(zeroedTable(), advanced(true));
     EXPECT_TRUE(p.busy());
     EXPECT_FALSE(p.backEnabled);
@@ -257,7 +257,7 @@ TEST_F(VolumePage, AdvancedScanShowsEachFindAtOnceNewestOnTop) {
     EXPECT_FALSE(p.progressVisible);
 }
 
-TEST_F(VolumePage, FilterEntriesDropsBackupBootSectorsOfAnAdvancedScanWithoutSkipping) {
+TEST_F(VolumePageTest, FilterEntriesDropsBackupBootSectorsOfAnAdvancedScanWithoutSkipping) {
     auto& p = open(zeroedTable(), advanced(false));
     p.waitForWorker();
     ASSERT_EQ(p.rows().size(), 7u);
@@ -273,7 +273,7 @@ TEST_F(VolumePage, FilterEntriesDropsBackupBootSectorsOfAnAdvancedScanWithoutSki
     EXPECT_EQ(p.selectedVolume()->startSector, 36864);
 }
 
-TEST_F(VolumePage, AddCustomVolumePutsAnEmptyRecordOnTopReadyToEdit) {
+TEST_F(VolumePageTest, AddCustomVolumePutsAnEmptyRecordOnTopReadyToEdit) {
     auto& p = open(zeroedTable(), advanced(true));
     p.waitForWorker();
     p.addCustomVolume();
@@ -291,7 +291,7 @@ TEST_F(VolumePage, AddCustomVolumePutsAnEmptyRecordOnTopReadyToEdit) {
     EXPECT_EQ(p.selectedVolume()->sizeText, "4");
 }
 
-TEST_F(VolumePage, StopRightAfterTheAdvancedScanStartedEndsItAndOffersBack) {
+TEST_F(VolumePageTest, StopRightAfterTheAdvancedScanStartedEndsItAndOffersBack) {
     auto& p = open(zeroedTable(), advanced(true));
     // Before the scan has read anything: the request must survive the scan clearing its flag.
     p.stop();
@@ -305,7 +305,7 @@ TEST_F(VolumePage, StopRightAfterTheAdvancedScanStartedEndsItAndOffersBack) {
     EXPECT_EQ(page, nullptr);
 }
 
-TEST_F(VolumePage, BackIsRefusedWhileTheScanRunsEvenWhenPaused) {
+TEST_F(VolumePageTest, BackIsRefusedWhileTheScanRunsEvenWhenPaused) {
     auto& p = open(zeroedTable(), advanced(true));
     p.pause();
     ASSERT_TRUE(p.worker().pumpUntil([&] { return p.worker().parked(); }, 5s));
@@ -319,7 +319,7 @@ TEST_F(VolumePage, BackIsRefusedWhileTheScanRunsEvenWhenPaused) {
     EXPECT_EQ(p.rows().size(), 4u);
 }
 
-TEST_F(VolumePage, StopThenBackOnAPausedScanReleasesAndJoinsItBeforeThePageGoes) {
+TEST_F(VolumePageTest, StopThenBackOnAPausedScanReleasesAndJoinsItBeforeThePageGoes) {
     auto& p = open(zeroedTable(), advanced(false));
     ASSERT_TRUE(p.worker().pumpUntil([&] { return p.rows().size() >= 2; }, 5s));
     p.pause();
@@ -332,7 +332,7 @@ TEST_F(VolumePage, StopThenBackOnAPausedScanReleasesAndJoinsItBeforeThePageGoes)
     EXPECT_EQ(sink.callsOffPageThread(), 0);
 }
 
-TEST_F(VolumePage, CloseDuringAPausedScanAsksThenStopsAndJoins) {
+TEST_F(VolumePageTest, CloseDuringAPausedScanAsksThenStopsAndJoins) {
     auto& p = open(zeroedTable(), advanced(true));
     p.pause();
     ASSERT_TRUE(p.worker().pumpUntil([&] { return p.worker().parked(); }, 5s));
@@ -347,7 +347,7 @@ TEST_F(VolumePage, CloseDuringAPausedScanAsksThenStopsAndJoins) {
     EXPECT_EQ(sink.questions().size(), 2u);
 }
 
-TEST_F(VolumePage, WhenTheImageCannotBeOpenedNoWorkerStartsAndBackStaysUsable) {
+TEST_F(VolumePageTest, WhenTheImageCannotBeOpenedNoWorkerStartsAndBackStaysUsable) {
     for (int mode : {1, 2}) {
         SCOPED_TRACE(mode);
         sink.clear();
@@ -364,4 +364,4 @@ TEST_F(VolumePage, WhenTheImageCannotBeOpenedNoWorkerStartsAndBackStaysUsable) {
 }
 
 }  // namespace
-}  // namespace vdrec::volumes
+}  // namespace vdrec::app

@@ -1,6 +1,6 @@
-#include "app/vhd_input_dialog.h"
+#include "app/pages/image_page.h"
 
-#include "app/drive_parsing_modes.h"
+#include "app/pages/scan_mode_page.h"
 #include "image/header_facts.h"
 #include "image/image_kind.h"
 #include "image/vhd_reader.h"
@@ -19,23 +19,23 @@ constexpr size_t kTableEntriesDigits = 10;
 
 }  // namespace
 
-VhdInputDialog::VhdInputDialog(image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+ImagePage::ImagePage(image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
 
-VhdInputDialog::~VhdInputDialog() = default;
+ImagePage::~ImagePage() = default;
 
-void VhdInputDialog::clearFile() {
+void ImagePage::clearFile() {
     path.clear();
     nextEnabled = false;
     factsVisible = tableEntriesVisible = false;
     fileFormatVersion = sectorsPerTrack = heads = cylinders = diskSizeText = tableEntriesText = "";
 }
 
-void VhdInputDialog::selectDynamic() {
+void ImagePage::selectDynamic() {
     dynamicSelected = true;
     clearFile();
 }
 
-void VhdInputDialog::selectFixed() {
+void ImagePage::selectFixed() {
     dynamicSelected = false;
     clearFile();
 }
@@ -43,7 +43,7 @@ void VhdInputDialog::selectFixed() {
 // The kind comes from the file's content first: the radio cannot make a dynamic VHD readable as
 // raw, nor a fixed one (its footer lies at the end) as dynamic. The extension names the
 // container formats the content does not show.
-std::optional<image::ImageKind> VhdInputDialog::kindFor(const std::string& chosen) {
+std::optional<image::ImageKind> ImagePage::kindFor(const std::string& chosen) {
     const auto content = image::detectImageKind(chosen);
     if (!content) {
         sink_.message("invalid handle ...");
@@ -74,7 +74,7 @@ std::optional<image::ImageKind> VhdInputDialog::kindFor(const std::string& chose
     return image::ImageKind::Raw;
 }
 
-void VhdInputDialog::chooseFile(const std::string& chosen) {
+void ImagePage::chooseFile(const std::string& chosen) {
     if (chosen.empty()) return;
     clearFile();
     const auto kind = kindFor(chosen);
@@ -97,13 +97,13 @@ void VhdInputDialog::chooseFile(const std::string& chosen) {
     if (facts->maximumTableEntries) tableEntriesText = platform::format("%u", *facts->maximumTableEntries);
 }
 
-bool VhdInputDialog::setDiskSize(std::string_view text) {
+bool ImagePage::setDiskSize(std::string_view text) {
     if (!platform::isNumberFieldText(text, kDiskSizeDigits)) return false;
     diskSizeText = text;
     return true;
 }
 
-bool VhdInputDialog::setTableEntries(std::string_view text) {
+bool ImagePage::setTableEntries(std::string_view text) {
     if (!platform::isNumberFieldText(text, kTableEntriesDigits)) return false;
     const auto value = platform::numberFieldValue(text);
     if (value && *value > UINT32_MAX) return false;
@@ -111,7 +111,7 @@ bool VhdInputDialog::setTableEntries(std::string_view text) {
     return true;
 }
 
-DriveParsingModes* VhdInputDialog::next() {
+ScanModePage* ImagePage::next() {
     if (path.empty() || !platform::pathExists(path)) {
         sink_.message("Please select valid path to continue the recovery process.");
         return nullptr;
@@ -125,12 +125,12 @@ DriveParsingModes* VhdInputDialog::next() {
         sink_.message("Maximum Table Entries Field cannot be left blank.");
         return nullptr;
     }
-    DriveParsingModes::FirstPageChoice choice;
+    ScanModePage::ImageChoice choice;
     choice.imagePath = path;
     choice.diskSizeMegabytes = platform::numberFieldValue(diskSizeText).value_or(0);
     if (dynamicVhd) choice.tableEntries = static_cast<uint32_t>(platform::numberFieldValue(tableEntriesText).value_or(0));
     modePage_.reset();
-    modePage_ = std::make_unique<DriveParsingModes>(state_, sink_, choice, [this] {
+    modePage_ = std::make_unique<ScanModePage>(state_, sink_, choice, [this] {
         modePage_.reset();
         visible = true;
     });
@@ -138,6 +138,6 @@ DriveParsingModes* VhdInputDialog::next() {
     return modePage_.get();
 }
 
-bool VhdInputDialog::close() { return sink_.question(platform::kCloseQuestion); }
+bool ImagePage::close() { return sink_.question(platform::kCloseQuestion); }
 
 }  // namespace vdrec::app

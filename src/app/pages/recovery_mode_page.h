@@ -1,6 +1,6 @@
 #pragma once
 // The recovery-mode page: Standard, Advanced or Deep for the selected volume, then the anchor
-// page (Advanced) or the results page.
+// search page (Advanced) or the results page. Its view is apps/gui/recovery_mode_page.h.
 
 #include <functional>
 #include <memory>
@@ -10,20 +10,20 @@
 #include "image/wizard_state.h"
 #include "platform/ui_sink.h"
 #include "results/scan_session.h"
-#include "results/volume_scan_dlg.h"
+#include "app/pages/results_page.h"
 #include "volumes/volume_entry.h"
 
 namespace vdrec::app {
 
-class advanceOptions;
+class AnchorSearchPage;
 
-class ParceModeNtfsDlg {
+class RecoveryModePage {
 public:
-    ParceModeNtfsDlg(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+    RecoveryModePage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                      std::function<void()> onBack = {});
-    ~ParceModeNtfsDlg();
-    ParceModeNtfsDlg(const ParceModeNtfsDlg&) = delete;
-    ParceModeNtfsDlg& operator=(const ParceModeNtfsDlg&) = delete;
+    ~RecoveryModePage();
+    RecoveryModePage(const RecoveryModePage&) = delete;
+    RecoveryModePage& operator=(const RecoveryModePage&) = delete;
 
     // --- commands ---
     void selectStandard();
@@ -40,8 +40,8 @@ public:
 
     // After a child page's Back returned true (the child must not destroy itself from inside).
     void destroyClosedPages();
-    advanceOptions* anchorPage() { return anchorPage_.get(); }
-    results::VolumeScanDlg* resultsPage() { return resultsPage_.get(); }
+    AnchorSearchPage* anchorPage() { return anchorPage_.get(); }
+    app::ResultsPage* resultsPage() { return resultsPage_.get(); }
     // "Please Enter Max File Systems to Find :" as a number; 0, below 1 or text give 3.
     int wantedAnchors() const;
     const volumes::VolumeEntry& volume() const { return volume_; }
@@ -63,8 +63,8 @@ private:
     volumes::VolumeEntry volume_;
     std::string prefix_;
     std::function<void()> onBack_;
-    std::unique_ptr<advanceOptions> anchorPage_;
-    std::unique_ptr<results::VolumeScanDlg> resultsPage_;
+    std::unique_ptr<AnchorSearchPage> anchorPage_;
+    std::unique_ptr<app::ResultsPage> resultsPage_;
 };
 
 }  // namespace vdrec::app

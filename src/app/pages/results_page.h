@@ -1,6 +1,7 @@
 #pragma once
 // The results page without its window: set-up, the scan worker, Pause, Resume, Stop, Back,
-// close and exit, Save, double click and Search, over the results model.
+// close and exit, Save, double click and Search, over the results model of src/results. Its
+// view is apps/gui/results_page.h.
 
 #include <functional>
 #include <memory>
@@ -15,18 +16,18 @@
 #include "results/scan_session.h"
 #include "volumes/volume_entry.h"
 
-namespace vdrec::results {
+namespace vdrec::app {
 
-class VolumeScanDlg {
+class ResultsPage {
 public:
     // Sets the page up and starts the scan worker. In Advanced mode `session` is the anchor
     // page's, already searched; otherwise null and the page creates its own.
-    VolumeScanDlg(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume, ScanMode mode,
-                  std::unique_ptr<ScanSession> session = nullptr, AdvancedChoice choice = {},
+    ResultsPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume, results::ScanMode mode,
+                  std::unique_ptr<results::ScanSession> session = nullptr, results::AdvancedChoice choice = {},
                   std::function<void()> onBack = {});
-    ~VolumeScanDlg();
-    VolumeScanDlg(const VolumeScanDlg&) = delete;
-    VolumeScanDlg& operator=(const VolumeScanDlg&) = delete;
+    ~ResultsPage();
+    ResultsPage(const ResultsPage&) = delete;
+    ResultsPage& operator=(const ResultsPage&) = delete;
 
     // --- commands ---
     void pause();
@@ -41,13 +42,13 @@ public:
     void save();
     void search();
     // Tree and list input; ignored while a worker runs (the tree and list are inert then).
-    void labelClick(ItemId item);
-    void expand(ItemId item);
-    void doubleClick(ItemId item);
+    void labelClick(results::ItemId item);
+    void expand(results::ItemId item);
+    void doubleClick(results::ItemId item);
     void listCheckClick(size_t row);
 
     // The model, for the view to draw; only while no worker runs (see inert()).
-    ResultsModel* model();
+    results::ResultsModel* model();
     bool inert() const { return workerRunning; }
     size_t pumpWorker() { return worker_.pump(); }
     void waitForWorker() { worker_.join(); }
@@ -67,7 +68,7 @@ public:
     bool visible = true;
 
 private:
-    void startScan(ScanMode mode, AdvancedChoice choice);
+    void startScan(results::ScanMode mode, results::AdvancedChoice choice);
     void endOfScan();
     bool refuseWhileRunning();
     void stopAndJoin();
@@ -75,11 +76,11 @@ private:
     image::WizardState& state_;
     platform::UiSink& sink_;
     std::function<void()> onBack_;
-    std::unique_ptr<ScanSession> session_;
-    std::unique_ptr<NameSearch> search_;
+    std::unique_ptr<results::ScanSession> session_;
+    std::unique_ptr<results::NameSearch> search_;
     platform::PausableSink workerSink_{sink_, worker_};
     // Declared last: destroyed first, while everything its job uses still exists.
     platform::Worker worker_;
 };
 
-}  // namespace vdrec::results
+}  // namespace vdrec::app

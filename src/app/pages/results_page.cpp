@@ -1,8 +1,8 @@
-#include "results/volume_scan_dlg.h"
+#include "app/pages/results_page.h"
 
 #include "platform/folders.h"
 
-namespace vdrec::results {
+namespace vdrec::app {
 
 namespace {
 
@@ -10,12 +10,12 @@ constexpr std::string_view kWait = "Please wait for the running process.";
 
 }  // namespace
 
-VolumeScanDlg::VolumeScanDlg(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
-                             ScanMode mode, std::unique_ptr<ScanSession> session, AdvancedChoice choice,
+ResultsPage::ResultsPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+                             results::ScanMode mode, std::unique_ptr<results::ScanSession> session, results::AdvancedChoice choice,
                              std::function<void()> onBack)
     : state_(state), sink_(sink), onBack_(std::move(onBack)), session_(std::move(session)) {
     volumeData = volume.label.empty() ? volume.sizeText : volume.label;
-    if (!session_) session_ = ScanSession::create(volume, state_, sink_);
+    if (!session_) session_ = results::ScanSession::create(volume, state_, sink_);
     if (!session_) {
         // No worker starts: Back must stay usable.
         backEnabled = true;
@@ -24,16 +24,16 @@ VolumeScanDlg::VolumeScanDlg(image::WizardState& state, platform::UiSink& sink, 
     startScan(mode, choice);
 }
 
-VolumeScanDlg::~VolumeScanDlg() { stopAndJoin(); }
+ResultsPage::~ResultsPage() { stopAndJoin(); }
 
-void VolumeScanDlg::stopAndJoin() {
+void ResultsPage::stopAndJoin() {
     if (session_) session_->requestStop();
     if (search_) search_->stopRequested = true;
     worker_.stop();
     worker_.join();
 }
 
-void VolumeScanDlg::startScan(ScanMode mode, AdvancedChoice choice) {
+void ResultsPage::startScan(results::ScanMode mode, results::AdvancedChoice choice) {
     workerRunning = true;
     session_->setSink(workerSink_);
     worker_.start(
@@ -44,34 +44,34 @@ void VolumeScanDlg::startScan(ScanMode mode, AdvancedChoice choice) {
         [this] { session_->requestStop(); });
 }
 
-void VolumeScanDlg::endOfScan() {
+void ResultsPage::endOfScan() {
     session_->setSink(sink_);
     backEnabled = true;
     progressVisible = pauseVisible = resumeVisible = stopVisible = false;
     workerRunning = false;
 }
 
-ResultsModel* VolumeScanDlg::model() { return session_ && !workerRunning ? &session_->model() : nullptr; }
+results::ResultsModel* ResultsPage::model() { return session_ && !workerRunning ? &session_->model() : nullptr; }
 
-bool VolumeScanDlg::refuseWhileRunning() {
+bool ResultsPage::refuseWhileRunning() {
     if (!workerRunning) return false;
     sink_.message(kWait);
     return true;
 }
 
-void VolumeScanDlg::pause() {
+void ResultsPage::pause() {
     if (!workerRunning) return;
     worker_.pause();
     sink_.status("Pause button pressed");
 }
 
-void VolumeScanDlg::resume() {
+void ResultsPage::resume() {
     if (!workerRunning) return;
     worker_.resume();
     sink_.status("Resume button pressed");
 }
 
-void VolumeScanDlg::stop() {
+void ResultsPage::stop() {
     if (!session_) return;
     session_->requestStop();
     if (search_) search_->stopRequested = true;
@@ -80,7 +80,7 @@ void VolumeScanDlg::stop() {
     sink_.status("stop button pressed.Please wait for the process to be stopped.");
 }
 
-bool VolumeScanDlg::back() {
+bool ResultsPage::back() {
     if (refuseWhileRunning()) return false;
     stopAndJoin();
     visible = false;
@@ -88,7 +88,7 @@ bool VolumeScanDlg::back() {
     return true;
 }
 
-bool VolumeScanDlg::close() {
+bool ResultsPage::close() {
     if (!sink_.question("Do you want to Close Application ?")) return false;
     if (session_) session_->requestStop();
     sink_.status("All thread Stopped");
@@ -96,7 +96,7 @@ bool VolumeScanDlg::close() {
     return true;
 }
 
-void VolumeScanDlg::save() {
+void ResultsPage::save() {
     if (refuseWhileRunning()) return;
     auto folder = sink_.pickFolder("Please choose a folder.");
     outputFolder = folder && platform::isFolder(*folder) ? *folder : std::string();
@@ -104,15 +104,15 @@ void VolumeScanDlg::save() {
         sink_.message("Please select valid output folder");
         return;
     }
-    ResultsModel& results = session_->model();
-    const ItemId selected = results.tree.selected;
+    results::ResultsModel& results = session_->model();
+    const results::ItemId selected = results.tree.selected;
     if (!results.tree.contains(selected) || !results.tree.item(selected).entry) return;
-    saveWithConfirmation(session_->adapter(), sink_, *results.tree.item(selected).entry, outputFolder);
+    results::saveWithConfirmation(session_->adapter(), sink_, *results.tree.item(selected).entry, outputFolder);
 }
 
-void VolumeScanDlg::doubleClick(ItemId item) {
+void ResultsPage::doubleClick(results::ItemId item) {
     if (!session_ || workerRunning) return;
-    ResultsModel& results = session_->model();
+    results::ResultsModel& results = session_->model();
     const auto file = results.doubleClick(item);
     if (!file) return;
     // A file is never written without a folder the user picked.
@@ -124,17 +124,17 @@ void VolumeScanDlg::doubleClick(ItemId item) {
         }
         outputFolder = *folder;
     }
-    SaveWalk walk(session_->adapter(), sink_);
-    const SavedFile saved = walk.saveFile(*file, outputFolder, session_->adapter().name(*file));
-    if (saved.status != SavedFile::Status::Ok) sink_.message("The file could not be written completely: " + saved.output);
+    results::SaveWalk walk(session_->adapter(), sink_);
+    const results::SavedFile saved = walk.saveFile(*file, outputFolder, session_->adapter().name(*file));
+    if (saved.status != results::SavedFile::Status::Ok) sink_.message("The file could not be written completely: " + saved.output);
 }
 
-void VolumeScanDlg::search() {
+void ResultsPage::search() {
     if (!session_) return;
     if (refuseWhileRunning()) return;
     workerRunning = searching = true;
     progressVisible = pauseVisible = resumeVisible = stopVisible = true;
-    search_ = std::make_unique<NameSearch>(session_->model(), workerSink_);
+    search_ = std::make_unique<results::NameSearch>(session_->model(), workerSink_);
     const std::string pattern = searchText;
     worker_.start(
         [this, pattern] {
@@ -147,19 +147,19 @@ void VolumeScanDlg::search() {
         [this] { search_->stopRequested = true; });
 }
 
-void VolumeScanDlg::labelClick(ItemId item) {
+void ResultsPage::labelClick(results::ItemId item) {
     if (auto* results = model()) {
         results->tree.selected = item;
         results->labelClick(item);
     }
 }
 
-void VolumeScanDlg::expand(ItemId item) {
+void ResultsPage::expand(results::ItemId item) {
     if (auto* results = model()) results->expand(item);
 }
 
-void VolumeScanDlg::listCheckClick(size_t row) {
+void ResultsPage::listCheckClick(size_t row) {
     if (auto* results = model()) results->listCheckClick(row);
 }
 
-}  // namespace vdrec::results
+}  // namespace vdrec::app

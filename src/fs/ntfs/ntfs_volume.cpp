@@ -1,4 +1,4 @@
-#include "fs/ntfs/ntfs.h"
+#include "fs/ntfs/ntfs_volume.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,18 +21,18 @@ uint64_t megabytesOf(const std::string& sizeText) {
     return static_cast<uint64_t>(std::min<long>(value, INT32_MAX));
 }
 
-ntfs::ntfs(platform::UiSink& sink) : sink_(sink), record_(std::make_unique<MftRecord>()) {}
+NtfsVolume::NtfsVolume(platform::UiSink& sink) : sink_(sink), record_(std::make_unique<MftRecord>()) {}
 
-ntfs::~ntfs() = default;
+NtfsVolume::~NtfsVolume() = default;
 
-void ntfs::bind(image::readWriteInterface& reader, int64_t startSector, std::string sizeText) {
+void NtfsVolume::bind(image::ImageReader& reader, int64_t startSector, std::string sizeText) {
     reader_ = &reader;
     startSector_ = startSector;
     sizeText_ = std::move(sizeText);
     reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
 }
 
-bool ntfs::readBootSector() {
+bool NtfsVolume::readBootSector() {
     if (reader_ == nullptr) return false;
     std::array<std::byte, 512> sector{};
     reader_->readAt(0, sector.data(), sector.size());
@@ -43,7 +43,7 @@ bool ntfs::readBootSector() {
     return volumeBytes != 0;
 }
 
-uint64_t ntfs::bootClusterBytes() {
+uint64_t NtfsVolume::bootClusterBytes() {
     if (!boot_) return kAssumedClusterBytes;
     const uint64_t bytes = boot_->clusterBytes();
     if (usableClusterSize(bytes)) return bytes;
@@ -51,7 +51,7 @@ uint64_t ntfs::bootClusterBytes() {
     return kAssumedClusterBytes;
 }
 
-bool ntfs::locateMft() {
+bool NtfsVolume::locateMft() {
     if (reader_ == nullptr) return false;
     if (boot_ && boot_->oemIsNtfs) {
         mftLocated = true;
@@ -91,7 +91,7 @@ bool ntfs::locateMft() {
     return mftLocated;
 }
 
-void ntfs::collectMftRecords() {
+void NtfsVolume::collectMftRecords() {
     if (!mftLocated || stopRequested) return;
     if (clusterBytes == 0) clusterBytes = kAssumedClusterBytes;
     if (needMftRuns && !entries_.empty()) {
@@ -133,7 +133,7 @@ void ntfs::collectMftRecords() {
     }
 }
 
-int64_t ntfs::appendEntry(std::array<char, 4> magic, uint64_t recordOffset) {
+int64_t NtfsVolume::appendEntry(std::array<char, 4> magic, uint64_t recordOffset) {
     NtfsEntry entry;
     entry.magic = magic;
     entry.recordOffset = recordOffset;
@@ -142,13 +142,13 @@ int64_t ntfs::appendEntry(std::array<char, 4> magic, uint64_t recordOffset) {
     return entry.selfIndex;
 }
 
-std::array<char, 4> ntfs::magicOf(platform::Bytes bytes) {
+std::array<char, 4> NtfsVolume::magicOf(platform::Bytes bytes) {
     std::array<char, 4> magic{};
     if (bytes.size() >= 4) std::memcpy(magic.data(), bytes.data(), 4);
     return magic;
 }
 
-void ntfs::clearEntries() {
+void NtfsVolume::clearEntries() {
     entries_.clear();
     entries_.shrink_to_fit();
     namePool_.clear();
@@ -158,7 +158,7 @@ void ntfs::clearEntries() {
     rootIndex_ = -1;
 }
 
-void ntfs::assignName(NtfsEntry& entry, std::string_view utf8) {
+void NtfsVolume::assignName(NtfsEntry& entry, std::string_view utf8) {
     const size_t length = std::min<size_t>(utf8.size(), UINT16_MAX);
     entry.nameOffset = namePool_.size();
     entry.nameLength = static_cast<uint16_t>(length);
@@ -166,27 +166,27 @@ void ntfs::assignName(NtfsEntry& entry, std::string_view utf8) {
     namePool_.append(utf8.substr(0, length));
 }
 
-bool ntfs::validEntry(int64_t index) const {
+bool NtfsVolume::validEntry(int64_t index) const {
     return index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].isFile();
 }
 
-std::string_view ntfs::name(int64_t index) const {
+std::string_view NtfsVolume::name(int64_t index) const {
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return {};
     const NtfsEntry& entry = entries_[index];
     if (!entry.hasName) return {};
     return std::string_view(namePool_).substr(entry.nameOffset, entry.nameLength);
 }
 
-bool ntfs::hasName(int64_t index) const {
+bool NtfsVolume::hasName(int64_t index) const {
     return index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].hasName;
 }
 
-void ntfs::rename(int64_t index, std::string_view newName) {
+void NtfsVolume::rename(int64_t index, std::string_view newName) {
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return;
     assignName(entries_[index], newName);
 }
 
-bool ntfs::readRecord(uint64_t recordOffset, MftRecord& out) {
+bool NtfsVolume::readRecord(uint64_t recordOffset, MftRecord& out) {
     std::array<std::byte, kMftRecordSize> bytes{};
     if (reader_ == nullptr || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
     const bool complete = reader_->readAt(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
@@ -194,7 +194,7 @@ bool ntfs::readRecord(uint64_t recordOffset, MftRecord& out) {
     return complete;
 }
 
-std::optional<uint64_t> ntfs::recordOffsetOf(uint64_t recordNumber) {
+std::optional<uint64_t> NtfsVolume::recordOffsetOf(uint64_t recordNumber) {
     if (!mftRuns.empty() && usableClusterSize(clusterBytes)) {
         const auto offset = platform::checkedMul(recordNumber, kMftRecordSize);
         if (!offset) return std::nullopt;
@@ -205,7 +205,7 @@ std::optional<uint64_t> ntfs::recordOffsetOf(uint64_t recordNumber) {
     return std::nullopt;
 }
 
-std::optional<uint64_t> ntfs::mapMftOffset(const std::vector<DataRun>& runs, uint64_t mftByte) const {
+std::optional<uint64_t> NtfsVolume::mapMftOffset(const std::vector<DataRun>& runs, uint64_t mftByte) const {
     const uint64_t vcn = mftByte / clusterBytes;
     uint64_t first = 0;
     for (const DataRun& run : runs) {

@@ -1,4 +1,4 @@
-#include "anchor_page.h"
+#include "anchor_search_page.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/advance_options.h"
+#include "app/pages/anchor_search_page.h"
 #include "results_page.h"
 #include "text.h"
 #include "wizard.h"
@@ -32,7 +32,7 @@ void fillItems(QComboBox* box, const std::vector<std::string>& items, int select
 
 }  // namespace
 
-AnchorPage::AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptions& controller)
+AnchorSearchPage::AnchorSearchPage(Wizard& wizard, PageWindow* parentPage, app::AnchorSearchPage& controller)
     : PageWindow(wizard, parentPage, "anchor-search"), controller_(controller) {
     heading_ = new QLabel(this);
     QFont bold = heading_->font();
@@ -91,11 +91,11 @@ AnchorPage::AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptio
     connect(pause_, &QPushButton::clicked, this, [this] { controller_.pause(), refresh(); });
     connect(resume_, &QPushButton::clicked, this, [this] { controller_.resume(), refresh(); });
     connect(stop_, &QPushButton::clicked, this, [this] { controller_.stop(), refresh(); });
-    connect(back_, &QPushButton::clicked, this, &AnchorPage::back);
-    connect(next_, &QPushButton::clicked, this, &AnchorPage::next);
+    connect(back_, &QPushButton::clicked, this, &AnchorSearchPage::back);
+    connect(next_, &QPushButton::clicked, this, &AnchorSearchPage::next);
 }
 
-void AnchorPage::refresh() {
+void AnchorSearchPage::refresh() {
     const auto& c = controller_;
     heading_->setText(qt(c.title));
     anchorLabel_->setText(qt(c.anchorLabel));
@@ -114,24 +114,24 @@ void AnchorPage::refresh() {
     watchWorker(controller_.worker(), workerActive());
 }
 
-bool AnchorPage::workerActive() const { return controller_.searching || controller_.worker().running(); }
+bool AnchorSearchPage::workerActive() const { return controller_.searching || controller_.worker().running(); }
 
-size_t AnchorPage::pumpWorker() { return controller_.pumpWorker(); }
+size_t AnchorSearchPage::pumpWorker() { return controller_.pumpWorker(); }
 
-bool AnchorPage::confirmClose() { return controller_.close(); }
+bool AnchorSearchPage::confirmClose() { return controller_.close(); }
 
-void AnchorPage::next() {
+void AnchorSearchPage::next() {
     const auto previous = beginNext();
-    if (results::VolumeScanDlg* results = controller_.next()) {
+    if (app::ResultsPage* results = controller_.next()) {
         openChild(std::make_unique<ResultsPage>(wizard(), this, *results));
         return;
     }
     cancelNext(previous);
 }
 
-void AnchorPage::childLeft() { controller_.destroyClosedPages(); }
+void AnchorSearchPage::childLeft() { controller_.destroyClosedPages(); }
 
-void AnchorPage::back() {
+void AnchorSearchPage::back() {
     if (controller_.back()) leaveToParent();
 }
 

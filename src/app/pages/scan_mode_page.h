@@ -1,5 +1,6 @@
 #pragma once
-// The mode page: standard or advanced volume scan, GPT, scan range, and the disk image export.
+// The scan-mode page: standard or advanced volume scan, GPT, scan range, and the disk image
+// export. Its view is apps/gui/scan_mode_page.h.
 
 #include <functional>
 #include <memory>
@@ -11,25 +12,25 @@
 #include "platform/ui_sink.h"
 #include "platform/worker.h"
 #include "volumes/disk_export.h"
-#include "volumes/populate_drive_dlg.h"
+#include "app/pages/volume_page.h"
 
 namespace vdrec::app {
 
-class DriveParsingModes {
+class ScanModePage {
 public:
     // What the first page settled.
-    struct FirstPageChoice {
+    struct ImageChoice {
         std::string imagePath;
         uint64_t diskSizeMegabytes = 0;
         std::optional<uint32_t> tableEntries;  // a dynamic VHD's "MAXIMUM TABLE ENTRIES:"
     };
 
     // `onBack` is the parent's part of Back: show the parent again and destroy this page.
-    DriveParsingModes(image::WizardState& state, platform::UiSink& sink, const FirstPageChoice& choice,
+    ScanModePage(image::WizardState& state, platform::UiSink& sink, const ImageChoice& choice,
                       std::function<void()> onBack = {});
-    ~DriveParsingModes();
-    DriveParsingModes(const DriveParsingModes&) = delete;
-    DriveParsingModes& operator=(const DriveParsingModes&) = delete;
+    ~ScanModePage();
+    ScanModePage(const ScanModePage&) = delete;
+    ScanModePage& operator=(const ScanModePage&) = delete;
 
     // --- commands ---
     void selectStandard();
@@ -46,7 +47,7 @@ public:
     void pause();
     void resume();
     // Creates the volume page, opens it (its scan runs or starts) and hides this page.
-    volumes::PopulateDriveDlg* next();
+    app::VolumePage* next();
     // True when the page has left: the parent is shown and this object is destroyed.
     bool back();
     // The close box: true when the user confirmed and the application should end.
@@ -55,7 +56,7 @@ public:
     void enter() {}
     void escape() {}
 
-    volumes::PopulateDriveDlg* volumePage() { return volumePage_.get(); }
+    app::VolumePage* volumePage() { return volumePage_.get(); }
     size_t pumpWorker() { return worker_.pump(); }
     void waitForWorker() { worker_.join(); }
     platform::Worker& worker() { return worker_; }
@@ -95,7 +96,7 @@ private:
     std::unique_ptr<volumes::DiskExport> export_;
     std::optional<volumes::DiskExport::Outcome> lastOutcome_;
     bool busy_ = false;
-    std::unique_ptr<volumes::PopulateDriveDlg> volumePage_;
+    std::unique_ptr<app::VolumePage> volumePage_;
     platform::PausableSink workerSink_{sink_, worker_};
     // Declared last: destroyed first, while everything its job uses still exists.
     platform::Worker worker_;

@@ -1,6 +1,7 @@
 #pragma once
 // The anchor-search page ("ADVANCE OPTIONS"): searches the damaged volume for copies of its
 // tables on a worker, offers them with cluster sizes, and hands its parser to the results page.
+// Its view is apps/gui/anchor_search_page.h.
 
 #include <functional>
 #include <memory>
@@ -11,18 +12,18 @@
 #include "platform/ui_sink.h"
 #include "platform/worker.h"
 #include "results/scan_session.h"
-#include "results/volume_scan_dlg.h"
+#include "app/pages/results_page.h"
 #include "volumes/volume_entry.h"
 
 namespace vdrec::app {
 
-class advanceOptions {
+class AnchorSearchPage {
 public:
-    advanceOptions(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
+    AnchorSearchPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                    int wantedAnchors, std::function<void()> onBack = {});
-    ~advanceOptions();
-    advanceOptions(const advanceOptions&) = delete;
-    advanceOptions& operator=(const advanceOptions&) = delete;
+    ~AnchorSearchPage();
+    AnchorSearchPage(const AnchorSearchPage&) = delete;
+    AnchorSearchPage& operator=(const AnchorSearchPage&) = delete;
 
     // --- commands ---
     void pause();
@@ -31,12 +32,12 @@ public:
     void selectAnchor(int index) { anchorSelection = index; }
     void selectClusterSize(int index) { clusterSelection = index; }
     // Opens the results page in Advanced mode; null when refused.
-    results::VolumeScanDlg* next();
+    app::ResultsPage* next();
     bool back();
     bool close();
     void enter() {}
 
-    results::VolumeScanDlg* resultsPage() { return resultsPage_.get(); }
+    app::ResultsPage* resultsPage() { return resultsPage_.get(); }
     // After the results page's Back returned true.
     void destroyClosedPages() {
         if (resultsPage_ && !resultsPage_->visible) resultsPage_.reset();
@@ -70,7 +71,7 @@ private:
     volumes::VolumeEntry volume_;
     std::function<void()> onBack_;
     std::unique_ptr<results::ScanSession> session_;
-    std::unique_ptr<results::VolumeScanDlg> resultsPage_;
+    std::unique_ptr<app::ResultsPage> resultsPage_;
     platform::PausableSink workerSink_{sink_, worker_};
     // Declared last: destroyed first, while everything its job uses still exists.
     platform::Worker worker_;

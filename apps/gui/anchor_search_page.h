@@ -1,20 +1,21 @@
 #pragma once
-// The anchor-search page: the search for copies of the volume's tables, then the results page.
+// The anchor-search page: the search for copies of the volume's tables, then the results page,
+// over the controller in src/app/pages/anchor_search_page.h.
 
 #include "page_window.h"
 
 class QComboBox;
 
 namespace vdrec::app {
-class advanceOptions;
+class AnchorSearchPage;
 }
 
 namespace vdrec::gui {
 
-class AnchorPage final : public PageWindow {
+class AnchorSearchPage final : public PageWindow {
     Q_OBJECT
 public:
-    AnchorPage(Wizard& wizard, PageWindow* parentPage, app::advanceOptions& controller);
+    AnchorSearchPage(Wizard& wizard, PageWindow* parentPage, app::AnchorSearchPage& controller);
     void refresh() override;
     bool workerActive() const override;
 
@@ -27,7 +28,7 @@ private:
     void next();
     void back();
 
-    app::advanceOptions& controller_;
+    app::AnchorSearchPage& controller_;
     QLabel* heading_;
     QLabel* anchorLabel_;
     QComboBox* anchors_;
