@@ -20,9 +20,9 @@ namespace vdrec::gui {
 
 namespace {
 
-QString imageFileFilters() {
+QString imageFileFilters(std::span<const app::FileFilter> offered) {
     QStringList filters;
-    for (const auto& filter : app::kImageFileFilters) {
+    for (const auto& filter : offered) {
         // The dialog's own syntax: "*" matches every file, as "*.*" does elsewhere.
         filters << qt(filter.label).replace("(*.*)", "(*)");
     }
@@ -150,7 +150,7 @@ void ImagePage::refresh() {
 }
 
 void ImagePage::chooseFile() {
-    const auto chosen = wizard().dialogs().pickImageFile(this, imageFileFilters());
+    const auto chosen = wizard().dialogs().pickImageFile(this, imageFileFilters(controller_.fileFilters()));
     if (chosen) controller_.chooseFile(utf8(*chosen));
     refresh();
 }

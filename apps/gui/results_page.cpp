@@ -199,7 +199,10 @@ results::ItemId ResultsPage::idOf(const QTreeWidgetItem* item) const {
 QIcon ResultsPage::iconFor(const results::TreeItem& item) {
     if (item.icon == results::ItemIcon::Folder) return icons_.icon(QFileIconProvider::Folder);
     if (item.icon == results::ItemIcon::Placeholder) return {};
-    const QString name = qt(item.text);
+    return fileIconFor(qt(item.text));
+}
+
+QIcon ResultsPage::fileIconFor(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
     auto found = iconsBySuffix_.find(suffix);
     if (found != iconsBySuffix_.end()) return *found;
@@ -292,14 +295,16 @@ void ResultsPage::syncList(results::ResultsModel& model) {
         row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         row->setCheckState(0, rows[r].checked ? Qt::Checked : Qt::Unchecked);
         const results::ItemId id = rows[r].treeItem;
-        const bool deleted = model.tree.contains(id) && model.tree.item(id).deletedStyle;
         for (int column = 0; column < 6; ++column) {
-            if (deleted)
+            if (rows[r].deletedStyle)
                 row->setForeground(column, kDeletedColour);
             else
                 row->setData(column, Qt::ForegroundRole, QVariant());
         }
-        if (model.tree.contains(id)) row->setIcon(0, iconFor(model.tree.item(id)));
+        if (model.tree.contains(id))
+            row->setIcon(0, iconFor(model.tree.item(id)));
+        else if (rows[r].entry != fs::kNoEntry)  // a search hit: its path ends in its name
+            row->setIcon(0, fileIconFor(QFileInfo(qt(rows[r].texts[0])).fileName()));
     }
     header_->setChecked(model.list.headerChecked());
 }

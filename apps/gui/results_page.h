@@ -49,6 +49,8 @@ private:
     void syncList(results::ResultsModel& model);
     results::ItemId idOf(const QTreeWidgetItem* item) const;
     QIcon iconFor(const results::TreeItem& item);
+    // By name only: the file is inside the image, not on this machine.
+    QIcon fileIconFor(const QString& name);
     void afterInput();
 
     void treeCheckChanged(QTreeWidgetItem* item);

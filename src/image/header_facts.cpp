@@ -82,17 +82,9 @@ std::optional<HeaderFacts> readHeaderFacts(const std::string& path, ImageKind ki
     auto file = platform::ImageFile::open(path);
     switch (kind) {
         case ImageKind::DynamicVhd:
-            if (!hasExtension(path, "vhd")) {
-                sink.message("Please select valid vhd file to continue the recovery process.");
-                return std::nullopt;
-            }
             if (!file) break;
             return vhdFacts(*file);
         case ImageKind::Vdi:
-            if (!hasExtension(path, "vdi")) {
-                sink.message("Please select valid vdi file to continue the recovery process.");
-                return std::nullopt;
-            }
             if (!file) break;
             return vdiFacts(*file);
         case ImageKind::Vmdk: {

@@ -10,18 +10,14 @@
 namespace vdrec::image {
 
 bool hasExtension(const std::string& path, std::string_view extension) {
-    if (path.size() <= extension.size()) return true;
+    if (path.size() < extension.size()) return false;
     const std::string_view tail = std::string_view(path).substr(path.size() - extension.size());
     return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
     });
 }
 
-bool VhdReader::openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) {
-    if (!hasExtension(path, "vhd")) {
-        sink_.message("Not a valid vhd file");
-        return false;
-    }
+bool VhdReader::openSource(const std::string& /*path*/, std::unique_ptr<platform::ByteSource> source) {
     if (!source) {
         sink_.message("Invalid handle.");
         return false;

@@ -23,7 +23,7 @@ private:
     uint64_t diskBytes() const override;
 };
 
-// True when `path` passes the ".vhd" name check (paths of three characters or fewer pass).
+// True when `path` ends in `extension`, without regard to case.
 bool hasExtension(const std::string& path, std::string_view extension);
 
 }  // namespace vdrec::image

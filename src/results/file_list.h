@@ -18,6 +18,7 @@ struct ListRow {
     std::array<std::string, 6> texts;
     ItemId treeItem = kNoItem;        // tree-driven rows
     fs::EntryRef entry = fs::kNoEntry;  // search results
+    bool deletedStyle = false;           // drawn like a deleted tree item
     bool checked = false;
 };
 

@@ -25,12 +25,13 @@ std::regex compile(const std::string& pattern) {
 
 }  // namespace
 
-void NameSearch::addHit(const std::string& path, fs::EntryRef entry) {
+void NameSearch::addHit(const std::string& path, fs::EntryRef entry, bool deleted) {
     fs::FileSystemAdapter& adapter = model_.adapter();
     const fs::ListTexts texts = adapter.listTexts(entry);
     ListRow row;
     row.texts = {path, texts.created, texts.accessed, texts.modified, texts.size, texts.attributes};
     row.entry = entry;
+    row.deletedStyle = deleted;
     model_.list.append(std::move(row));
     ++rows_;
     sink_.status(platform::format("searched file %lld", rows_));
@@ -45,12 +46,14 @@ bool NameSearch::searchFolder(fs::EntryRef folder, const std::string& path, cons
     sink_.progressRange(0, static_cast<int64_t>(count));
     const std::regex expression = compile(pattern);
 
+    // A hit is drawn deleted as the tree would draw it when its folder is opened.
     struct Frame {
         fs::EntryRef next;
         std::string path;
+        bool folderDeleted;
     };
     std::unordered_set<fs::EntryRef> seen{folder};
-    std::vector<Frame> stack{{adapter.firstChild(folder), path}};
+    std::vector<Frame> stack{{adapter.firstChild(folder), path, adapter.isDeleted(folder, false)}};
     bool stopped = false;
     try {
         while (!stack.empty()) {
@@ -69,9 +72,11 @@ bool NameSearch::searchFolder(fs::EntryRef folder, const std::string& path, cons
             const std::string name = adapter.name(child);
             const fs::SaveKind kind = adapter.saveKind(child);
             if (kind == fs::SaveKind::Folder) {
-                if (name != ".") stack.push_back({adapter.firstChild(child), name.empty() ? frame.path : frame.path + "/" + name});
+                if (name != ".")
+                    stack.push_back({adapter.firstChild(child), name.empty() ? frame.path : frame.path + "/" + name,
+                                     adapter.isDeleted(child, false)});
             } else if (kind != fs::SaveKind::Skipped && std::regex_search(name, expression)) {
-                addHit(frame.path + "/" + name, child);
+                addHit(frame.path + "/" + name, child, adapter.isDeleted(child, frame.folderDeleted));
             }
         }
     } catch (const std::regex_error&) {
@@ -107,7 +112,7 @@ void NameSearch::run(const std::string& pattern) {
                     matched = std::regex_search(node.text, expression);
                 } catch (const std::regex_error&) {
                 }
-                if (matched) addHit(prefix + "/" + node.text, *node.entry);
+                if (matched) addHit(prefix + "/" + node.text, *node.entry, node.deletedStyle);
             }
         }
     } catch (const InvalidPattern&) {

@@ -29,7 +29,7 @@ public:
     std::function<void(const SearchHit&)> onHit;
 
 private:
-    void addHit(const std::string& path, fs::EntryRef entry);
+    void addHit(const std::string& path, fs::EntryRef entry, bool deleted);
     bool searchFolder(fs::EntryRef folder, const std::string& path, const std::string& pattern);
 
     ResultsModel& model_;

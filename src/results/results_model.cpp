@@ -85,6 +85,7 @@ ListRow ResultsModel::rowFor(ItemId id) const {
     const fs::ListTexts texts = adapter_.listTexts(*node.entry);
     row.texts = {node.text, texts.created, texts.accessed, texts.modified, texts.size, texts.attributes};
     row.treeItem = id;
+    row.deletedStyle = node.deletedStyle;
     return row;
 }
 
@@ -119,6 +120,7 @@ std::optional<fs::EntryRef> ResultsModel::doubleClick(ItemId id) {
         ListRow row;
         row.texts[0] = node.text;
         row.treeItem = child;
+        row.deletedStyle = node.deletedStyle;
         list.append(std::move(row));
     }
     return std::nullopt;

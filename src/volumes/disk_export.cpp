@@ -54,9 +54,11 @@ std::string folderOf(const std::string& path) {
 
 std::string exportOutputPath(const std::string& imagePath, const std::string& folder) {
     const std::string base = platform::withTrailingSeparator(folder);
+    // The image's file name however the path was written (a bare "disk.vhd" from the command
+    // line too); the fallback only when the path names no file.
     const auto slash = imagePath.rfind(platform::kPathSeparator);
-    const std::string name =
-        slash == std::string::npos ? std::string("Recovered_diskimg.img") : imagePath.substr(slash + 1) + ".img";
+    const std::string fileName = slash == std::string::npos ? imagePath : imagePath.substr(slash + 1);
+    const std::string name = fileName.empty() ? std::string("Recovered_diskimg.img") : fileName + ".img";
     std::string candidate = base + name;
     for (unsigned long n = 1; platform::pathExists(candidate); ++n) candidate = base + std::to_string(n) + name;
     return candidate;

@@ -14,8 +14,8 @@ namespace vdrec::volumes {
 inline constexpr uint64_t kExportChunkBytes = 5 * 1024 * 1024;
 inline constexpr uint64_t kExportProgressStep = 10 * 1024 * 1024;
 
-// "<folder>/<image file name>.img", or "<folder>/Recovered_diskimg.img" for a path without a
-// folder part; on a clash the first free "<folder>/<n><name>" for n = 1, 2, ...
+// "<folder>/<image file name>.img", or "<folder>/Recovered_diskimg.img" for a path that names
+// no file; on a clash the first free "<folder>/<n><name>" for n = 1, 2, ...
 std::string exportOutputPath(const std::string& imagePath, const std::string& folder);
 
 class DiskExport {

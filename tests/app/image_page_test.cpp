@@ -38,10 +38,43 @@ TEST_F(ImagePageTest, OpensWithNextDisabledAndNoFactsUntilAFileIsChosen) {
     EXPECT_EQ(state.imagePath, page.path);
 }
 
-TEST_F(ImagePageTest, TheFilterOffersEveryContainerAndAllFiles) {
-    std::vector<std::string_view> patterns;
-    for (const auto& filter : kImageFileFilters) patterns.push_back(filter.pattern);
-    EXPECT_EQ(patterns, (std::vector<std::string_view>{"*.vhd", "*.vdi", "*.vmdk", "*"}));
+TEST_F(ImagePageTest, DynamicOffersEveryContainerAndFixedOffersRawImagesOfAnyUsualName) {
+    const auto patterns = [&] {
+        std::vector<std::string_view> shown;
+        for (const auto& filter : page.fileFilters()) shown.push_back(filter.pattern);
+        return shown;
+    };
+    EXPECT_EQ(patterns(), (std::vector<std::string_view>{"*.vhd", "*.vdi", "*.vmdk", "*"}));
+    page.selectFixed();
+    EXPECT_EQ(patterns(), (std::vector<std::string_view>{"*.img *.raw *.dd *.bin *.vhd", "*"}));
+    EXPECT_EQ(page.fileFilters().front().label, "Raw Disk Images (*.img *.raw *.dd *.bin *.vhd)");
+}
+
+TEST_F(ImagePageTest, TheContentDecidesTheKindWhateverTheNameOrRadio) {
+    struct NameCase {
+        std::string path;
+        bool pickFixed;
+        image::ImageKind kind;
+        bool dynamicSelected;
+    };
+    const NameCase cases[] = {
+        {copyAs("pattern.raw", "disk.img"), true, image::ImageKind::Raw, false},
+        {copyAs("pattern.raw", "disk.dd"), false, image::ImageKind::Raw, false},
+        {copyAs("pattern.raw", "disk"), true, image::ImageKind::Raw, false},
+        {copyAs("pattern-dynamic.vhd", "disk.bin"), true, image::ImageKind::DynamicVhd, true},
+        {copyAs("pattern.vdi", "disk.raw"), true, image::ImageKind::Vdi, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        c.pickFixed ? page.selectFixed() : page.selectDynamic();
+        sink.clear();
+        page.chooseFile(c.path);
+        EXPECT_TRUE(sink.messages().empty()) << sink.messages().front();
+        EXPECT_EQ(state.imageKind, c.kind);
+        EXPECT_EQ(page.dynamicSelected, c.dynamicSelected);
+        EXPECT_TRUE(page.nextEnabled);
+        EXPECT_EQ(page.diskSizeText, "64");
+    }
 }
 
 struct FactsCase {
@@ -95,8 +128,6 @@ TEST_F(ImagePageTest, ARefusedFileLeavesThePageAsIfNoneWasChosen) {
         const char* message;
     };
     const Refusal cases[] = {
-        {copyAs("pattern.raw", "disk.img"), true, "not a vhd file"},
-        {dir.file("disk.img"), false, "Please select valid vhd file to continue the recovery process."},
         {copyAs("pattern.raw", "disk.vdi"), false, "Please select valid vdi file to continue the recovery process."},
         {copyAs("pattern.raw", "disk.vmdk"), true, "Please select valid vmdk file to continue the recovery process."},
         {dir.file("missing.vhd"), true, "invalid handle ..."},

@@ -96,8 +96,8 @@ struct Running {
 
 TEST(Wizard, RecoversAFolderFromAnNtfsVolumeThroughEveryPage) {
     Running app;
-    // The first page takes .vhd names only; a fixed disk is a raw image under that name.
-    const std::string image = app.dir.file("ntfs-main.vhd");
+    // A raw disk image under its own name opens as "Fixed Disk".
+    const std::string image = app.dir.file("ntfs-main.img");
     ASSERT_TRUE(QFile::link(QString::fromStdString(test::fixture("ntfs-main.img")), QString::fromStdString(image)));
     app.dialogs.image = QString::fromStdString(image);
     ASSERT_TRUE(app.wizard.start(app.dir.file("app.lock")));
@@ -108,7 +108,7 @@ TEST(Wizard, RecoversAFolderFromAnNtfsVolumeThroughEveryPage) {
     EXPECT_FALSE(control<QPushButton>(first, "next")->isEnabled());
     click(first, "fixedDisk");
     click(first, "browse");
-    EXPECT_EQ(app.dialogs.imageFilters, "VHD Files (*.vhd);;VDI Files (*.vdi);;VMDK Files (*.vmdk);;All Files (*)");
+    EXPECT_EQ(app.dialogs.imageFilters, "Raw Disk Images (*.img *.raw *.dd *.bin *.vhd);;All Files (*)");
     EXPECT_EQ(control<QLineEdit>(first, "path")->text().toStdString(), image);
     EXPECT_EQ(control<QLineEdit>(first, "diskSize")->text(), "12");
     click(first, "next");
@@ -193,6 +193,20 @@ TEST(Wizard, RecoversAFolderFromAnNtfsVolumeThroughEveryPage) {
     EXPECT_EQ(sha256(out.file("Reports/index.txt")), "5d734b9ebd7e1e46f3b6a8d70186792969b6cee7761df5b8e39cab8d1f291ea4");
     EXPECT_EQ(sha256(out.file("Résumé – final version.txt")),
               "1cd01903a662a81dc1b3d196d79767374636d274576ca3f2dc7eb6fffc6b9b49");
+
+    // Search hits keep the list's deleted style and file icons.
+    QTest::keyClicks(control<QLineEdit>(results, "search"), "report");
+    click(results, "searchButton");
+    ASSERT_EQ(settled(app.wizard), results);
+    EXPECT_EQ(app.dialogs.messages.back(), "Searching Finished");
+    std::multiset<QString> redHits, blackHits;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = list->topLevelItem(r);
+        EXPECT_FALSE(row->icon(0).isNull()) << row->text(0).toStdString();
+        (row->foreground(0).color() == QColor(255, 0, 0) ? redHits : blackHits).insert(row->text(0));
+    }
+    EXPECT_EQ(redHits, (std::multiset<QString>{"ROOT/Docs/report.txt"}));
+    EXPECT_TRUE(blackHits.count("ROOT/Docs/report.txt") == 1) << blackHits.size();
 
     // Back returns to the recovery-mode page; closing there asks first and No keeps it.
     click(results, "back");

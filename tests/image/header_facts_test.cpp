@@ -49,8 +49,6 @@ TEST(HeaderFacts, RefusesFilesOfTheWrongKind) {
         ImageKind kind;
         const char* message;
     } cases[] = {
-        {"pattern.raw", ImageKind::DynamicVhd, "Please select valid vhd file to continue the recovery process."},
-        {"pattern.raw", ImageKind::Vdi, "Please select valid vdi file to continue the recovery process."},
         {"pattern.raw", ImageKind::Vmdk, "Please select valid vmdk file to continue the recovery process."},
     };
     for (const auto& c : cases) {

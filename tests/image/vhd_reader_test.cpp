@@ -76,19 +76,13 @@ TEST_F(VhdReaderTest, HeaderCutShortLeavesNothingToRead) {
     EXPECT_FALSE(reader_->readAt(0, sector, 512));
 }
 
-TEST_F(VhdReaderTest, ChecksTheExtensionWithoutRegardToCase) {
-    struct Case {
-        const char* name;
-        bool opens;
-    } cases[] = {{"DISK.VHD", true}, {"disk.Vhd", true}, {"disk.img", false}, {"vhd", true}};
-    for (const auto& c : cases) {
+TEST_F(VhdReaderTest, OpensWhateverTheFileIsCalled) {
+    for (const char* name : {"DISK.VHD", "disk.bin", "disk.img", "disk"}) {
         platform::RecordingSink sink;
-        test::writeFile(dir_.file(c.name), image_);
+        test::writeFile(dir_.file(name), image_);
         VhdReader reader(state_, sink);
-        EXPECT_EQ(reader.open(dir_.file(c.name)), c.opens) << c.name;
-        if (!c.opens) {
-            EXPECT_EQ(sink.messages(), std::vector<std::string>{"Not a valid vhd file"});
-        }
+        EXPECT_TRUE(reader.open(dir_.file(name))) << name;
+        EXPECT_TRUE(sink.messages().empty()) << name;
     }
 }
 

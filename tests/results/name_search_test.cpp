@@ -51,6 +51,28 @@ TEST(NameSearch, MatchesAnywhereInTheNameWithoutRegardToCase) {
     }
 }
 
+TEST(NameSearch, DeletedHitsKeepTheDeletedStyle) {
+    FakeFileSystem fs;
+    const auto docs = fs.add(fs::kNoEntry, "Docs", true);
+    fs.add(docs, "live.txt", false);
+    fs.add(docs, "gone.txt", false, "", true);
+    const auto old = fs.add(docs, "Old", true, "", true);
+    fs.add(old, "older.txt", false, "", true);
+    fs.add(fs::kNoEntry, "top-gone.txt", false, "", true);
+    ResultsModel model{fs};
+    platform::RecordingSink sink;
+    model.buildTopLevel();
+    model.afterScan();
+    NameSearch search(model, sink);
+    search.run("txt");
+    std::vector<std::pair<std::string, bool>> shown;
+    for (const auto& row : model.list.rows()) shown.emplace_back(row.texts[0], row.deletedStyle);
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"ROOT/Docs/live.txt", false},
+                                                                {"ROOT/Docs/gone.txt", true},
+                                                                {"ROOT/Docs/Old/older.txt", true},
+                                                                {"ROOT/top-gone.txt", true}}));
+}
+
 TEST(NameSearch, InvalidPatternIsRefusedOnce) {
     SearchVolume v;
     NameSearch search(v.model, v.sink);

@@ -20,9 +20,11 @@ TEST(ExportOutputPath, NamesAfterTheImageAndNeverReusesAName) {
     EXPECT_EQ(exportOutputPath("/vm/disk.vhd", dir.path() + "/"), dir.file("1disk.vhd.img"));
     test::writeFile(dir.file("1disk.vhd.img"), {});
     EXPECT_EQ(exportOutputPath("/vm/disk.vhd", dir.path()), dir.file("2disk.vhd.img"));
-    EXPECT_EQ(exportOutputPath("disk.vhd", dir.path()), dir.file("Recovered_diskimg.img"));
+    EXPECT_EQ(exportOutputPath("disk.vhd", dir.path()), dir.file("2disk.vhd.img"));
+    EXPECT_EQ(exportOutputPath("vm/other.vhd", dir.path()), dir.file("other.vhd.img"));
+    EXPECT_EQ(exportOutputPath("", dir.path()), dir.file("Recovered_diskimg.img"));
     test::writeFile(dir.file("Recovered_diskimg.img"), {});
-    EXPECT_EQ(exportOutputPath("disk.vhd", dir.path()), dir.file("1Recovered_diskimg.img"));
+    EXPECT_EQ(exportOutputPath("/vm/", dir.path()), dir.file("1Recovered_diskimg.img"));
 }
 
 struct ExportRun {

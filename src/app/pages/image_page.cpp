@@ -40,9 +40,15 @@ void ImagePage::selectFixed() {
     clearFile();
 }
 
-// The kind comes from the file's content first: the radio cannot make a dynamic VHD readable as
-// raw, nor a fixed one (its footer lies at the end) as dynamic. The extension names the
-// container formats the content does not show.
+std::span<const FileFilter> ImagePage::fileFilters() const {
+    if (dynamicSelected) return kDynamicImageFilters;
+    return kFixedImageFilters;
+}
+
+// The file's content decides the kind, never its name or the radio: a dynamic VHD named
+// disk.bin is a dynamic VHD, and a raw disk.img or a fixed VHD (footer at the end) is raw. A
+// file named as a VDI or VMDK whose header is not one is a damaged container, not a raw disk,
+// so it is refused rather than read as raw.
 std::optional<image::ImageKind> ImagePage::kindFor(const std::string& chosen) {
     const auto content = image::detectImageKind(chosen);
     if (!content) {
@@ -63,11 +69,6 @@ std::optional<image::ImageKind> ImagePage::kindFor(const std::string& chosen) {
     }
     if (endsWith(".vmdk")) {
         sink_.message("Please select valid vmdk file to continue the recovery process.");
-        return std::nullopt;
-    }
-    if (!image::hasExtension(chosen, "vhd")) {
-        sink_.message(dynamicSelected ? "Please select valid vhd file to continue the recovery process."
-                                      : "not a vhd file");
         return std::nullopt;
     }
     dynamicSelected = false;

@@ -3,6 +3,7 @@
 // overrides. Its view is apps/gui/image_page.h.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +20,13 @@ struct FileFilter {
     std::string_view label;
     std::string_view pattern;
 };
-inline constexpr FileFilter kImageFileFilters[] = {{"VHD Files (*.vhd)", "*.vhd"},
-                                                   {"VDI Files (*.vdi)", "*.vdi"},
-                                                   {"VMDK Files (*.vmdk)", "*.vmdk"},
-                                                   {"All Files (*.*)", "*"}};
+// "Dynamic Disk" offers the containers; "Fixed Disk" raw disk images of any usual name.
+inline constexpr FileFilter kDynamicImageFilters[] = {{"VHD Files (*.vhd)", "*.vhd"},
+                                                      {"VDI Files (*.vdi)", "*.vdi"},
+                                                      {"VMDK Files (*.vmdk)", "*.vmdk"},
+                                                      {"All Files (*.*)", "*"}};
+inline constexpr FileFilter kFixedImageFilters[] = {
+    {"Raw Disk Images (*.img *.raw *.dd *.bin *.vhd)", "*.img *.raw *.dd *.bin *.vhd"}, {"All Files (*.*)", "*"}};
 
 class ImagePage {
 public:
@@ -48,6 +52,8 @@ public:
     void enter() {}
 
     ScanModePage* modePage() { return modePage_.get(); }
+    // The "..." dialog's filters for the selected radio.
+    std::span<const FileFilter> fileFilters() const;
 
     // --- what the view shows ---
     bool dynamicSelected = true;  // "Dynamic Disk"; "Fixed Disk" otherwise
