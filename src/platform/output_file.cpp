@@ -1,6 +1,7 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -43,12 +44,6 @@ int OutputFile::setLength(uint64_t length) {
     return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno;
 }
 
-int OutputFile::reserve(uint64_t length) {
-    if (length == 0) return 0;
-    const int result = ::posix_fallocate(fd_, 0, static_cast<off_t>(length));
-    return result;
-}
-
 int OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;
@@ -61,6 +56,12 @@ int64_t freeSpaceAt(const std::string& folder) {
     struct statvfs info {};
     if (::statvfs(folder.c_str(), &info) != 0) return -1;
     return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
+}
+
+uint64_t fileSizeLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return UINT64_MAX;
+    return static_cast<uint64_t>(limit.rlim_cur);
 }
 
 }  // namespace vdrec::platform

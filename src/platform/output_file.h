@@ -22,8 +22,6 @@ public:
     // Each returns 0 on success or the errno of the failure.
     int writeAt(uint64_t offset, const void* data, size_t size);
     int setLength(uint64_t length);
-    // Reserves `length` bytes of real disk space, so that a full target is found up front.
-    int reserve(uint64_t length);
     int close();
 
 private:
@@ -36,5 +34,7 @@ void removeFile(const std::string& path);
 
 // Bytes available to an unprivileged writer in the folder holding `path`, or -1 when unknown.
 int64_t freeSpaceAt(const std::string& folder);
+// The largest file this process may write (its file-size limit), in bytes.
+uint64_t fileSizeLimit();
 
 }  // namespace vdrec::platform

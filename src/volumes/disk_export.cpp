@@ -1,8 +1,11 @@
 #include "volumes/disk_export.h"
 
 #include <cerrno>
+#include <condition_variable>
+#include <optional>
 #include <cstring>
-#include <future>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "image/image_kind.h"
@@ -44,6 +47,82 @@ int writeSparse(platform::OutputFile& out, uint64_t offset, const uint8_t* data,
     if (inRun) return out.writeAt(offset + runStart, data + runStart, size - runStart);
     return 0;
 }
+
+// Reads the disk in chunks, in order, on its own thread, up to kSlots chunks ahead of the
+// writer, so that reading the image and writing the copy overlap without a hand-over per
+// chunk. Only this thread touches the reader while it runs.
+class ReadAhead {
+public:
+    static constexpr size_t kSlots = 4;
+
+    struct Chunk {
+        std::vector<uint8_t> bytes;
+        uint32_t size = 0;
+        bool ok = false;
+    };
+
+    ReadAhead(image::ImageReader& reader, uint64_t totalBytes) : reader_(reader), totalBytes_(totalBytes) {
+        for (auto& slot : slots_) slot.bytes.resize(static_cast<size_t>(std::min(kExportChunkBytes, totalBytes)));
+        thread_ = std::thread([this] { readAll(); });
+    }
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next chunk in disk order, once it has been read; valid until release().
+    const Chunk& next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ > 0; });
+        return slots_[head_];
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            head_ = (head_ + 1) % kSlots;
+            --filled_;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void readAll() {
+        size_t tail = 0;
+        for (uint64_t offset = 0; offset < totalBytes_; offset += kExportChunkBytes) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || filled_ < kSlots; });
+                if (stopping_) return;
+            }
+            Chunk& chunk = slots_[tail];
+            chunk.size = static_cast<uint32_t>(std::min(kExportChunkBytes, totalBytes_ - offset));
+            chunk.ok = reader_.readAt(static_cast<int64_t>(offset), chunk.bytes.data(), chunk.size);
+            {
+                std::lock_guard lock(mutex_);
+                ++filled_;
+            }
+            changed_.notify_all();
+            if (!chunk.ok) return;  // the writer stops at this chunk
+            tail = (tail + 1) % kSlots;
+        }
+    }
+
+    image::ImageReader& reader_;
+    const uint64_t totalBytes_;
+    Chunk slots_[kSlots];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t head_ = 0;
+    size_t filled_ = 0;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -91,8 +170,10 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
     }
     const uint64_t totalBytes = sectors * image::kSectorSize;
 
-    // Reserve the whole size once in a probe file that is removed at once, so that a full
-    // target is found before anything is written.
+    // A probe file, removed at once, shows that the target takes a new file; the free space is
+    // compared with the whole size so that a full target is found before anything is written.
+    // Asking the file system for the free space instead of reserving the size in the probe
+    // keeps a memory-backed target from zeroing and freeing the whole size once for nothing.
     {
         int error = 0;
         auto probe = platform::OutputFile::create(outputPath, platform::OutputFile::Mode::CreateNew, error);
@@ -101,12 +182,9 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
             return Outcome::Failed;
         }
         platform::removeFile(outputPath);
-        error = probe->reserve(totalBytes);
-        if (error == EOPNOTSUPP || error == EINVAL) {
-            const int64_t free = platform::freeSpaceAt(folderOf(outputPath));
-            error = (free >= 0 && static_cast<uint64_t>(free) < totalBytes) ? ENOSPC : 0;
-        }
-        if (error == ENOSPC || error == EFBIG) {
+        const int64_t free = platform::freeSpaceAt(folderOf(outputPath));
+        const bool roomOnTarget = free < 0 || static_cast<uint64_t>(free) >= totalBytes;
+        if (!roomOnTarget || totalBytes > platform::fileSizeLimit()) {
             sink_.message(kNoSpace);
             return Outcome::Failed;
         }
@@ -124,31 +202,20 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
     const auto totalMegabytes = static_cast<long long>(totalBytes / kMegabyte);
     const long double totalGigabytes = static_cast<long double>(totalBytes) / kGigabyte;
 
-    // Two buffers: the next chunk is read on a second thread while this one is written, so
-    // reading the image and writing the copy overlap. Only that thread touches the reader.
-    std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kExportChunkBytes), std::vector<uint8_t>(kExportChunkBytes)};
-    auto chunkAt = [&](uint64_t offset) { return static_cast<uint32_t>(std::min(kExportChunkBytes, totalBytes - offset)); };
-    auto readChunk = [&reader, &chunkAt](uint64_t offset, std::vector<uint8_t>& into) {
-        return reader.readAt(static_cast<int64_t>(offset), into.data(), chunkAt(offset));
-    };
-
     Outcome outcome = Outcome::Saved;
-    std::future<bool> next;
-    if (totalBytes > 0) next = std::async(std::launch::async, readChunk, uint64_t{0}, std::ref(buffers[0]));
-    for (uint64_t offset = 0, index = 0; offset < totalBytes; offset += kExportChunkBytes, ++index) {
-        const uint32_t chunk = chunkAt(offset);
-        const std::vector<uint8_t>& buffer = buffers[index % 2];
-        const bool readOk = next.get();
-        if (!readOk) {
+    std::optional<ReadAhead> chunks;
+    if (totalBytes > 0) chunks.emplace(reader, totalBytes);
+    for (uint64_t offset = 0; offset < totalBytes; offset += kExportChunkBytes) {
+        const ReadAhead::Chunk& read = chunks->next();
+        if (!read.ok) {
             sink_.status(platform::format("Exit with error number %d", reader.lastError()));
             outcome = Outcome::Failed;
             break;
         }
-        const uint64_t following = offset + kExportChunkBytes;
-        if (following < totalBytes)
-            next = std::async(std::launch::async, readChunk, following, std::ref(buffers[(index + 1) % 2]));
-
-        if (int writeError = writeSparse(*out, offset, buffer.data(), chunk)) {
+        const uint32_t chunk = read.size;
+        const int writeError = writeSparse(*out, offset, read.bytes.data(), chunk);
+        chunks->release();
+        if (writeError) {
             sink_.message(writeError == ENOSPC ? std::string(kNoSpace)
                                                : platform::format("Error %d while writing in File", writeError));
             outcome = Outcome::Failed;
@@ -167,7 +234,7 @@ DiskExport::Outcome DiskExport::copy(const std::string& outputPath) {
                                       static_cast<long double>(bytesDone_) / kGigabyte, totalGigabytes));
     }
     // A read still in flight after an early end is waited for before the reader goes away.
-    if (next.valid()) next.wait();
+    chunks.reset();
 
     // Holes at the end still count: the image is exactly as long as what was copied.
     if (int lengthError = out->setLength(bytesDone_); lengthError != 0 && outcome != Outcome::Failed) {

@@ -87,7 +87,7 @@ TEST(DiskExport, TargetWithoutRoomIsReportedBeforeAnythingIsWritten) {
     test::TempDir dir;
     test::writeFile(dir.file("disk.img"), std::vector<uint8_t>(12 << 20, 0x5A));
     ExportRun run(dir.file("disk.img"), image::ImageKind::Raw);
-    // A file-size limit makes the space reservation fail as a full disk would.
+    // A file-size limit below the image's size leaves no room, as a full disk would.
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
