@@ -134,6 +134,25 @@ TEST(NtfsCli, AnchorSearchFindsBothFileSystemsOfAFormattedOverVolume) {
               "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n{\"index\":1,\"text\":\"MFT_ENTRY:1\",\"sector\":12832}\n");
 }
 
+TEST(NtfsCli, HandGivenVolumeWithoutAnEndRunsToTheDiskEnd) {
+    struct Case {
+        const char* image;
+        const char* anchors;
+    } cases[] = {
+        {"ntfs-noboot.img", "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n"},
+        {"ntfs-formatted-over.img",
+         "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n{\"index\":1,\"text\":\"MFT_ENTRY:1\",\"sector\":12832}\n"},
+    };
+    for (const auto& c : cases) {
+        const auto result = test::run(vdrec(c.image, "anchors --start 0 --fs ntfs --json"));
+        ASSERT_EQ(result.status, 0) << c.image << "\n" << result.err;
+        EXPECT_EQ(result.out, c.anchors) << c.image;
+    }
+    const auto deep = test::run(vdrec("ntfs-noboot.img", "ls --start 0 --fs ntfs --mode deep -r --json"));
+    ASSERT_EQ(deep.status, 0) << deep.err;
+    EXPECT_NE(deep.out.find("\"name\":\"q1-summary.txt\""), std::string::npos);
+}
+
 TEST(NtfsCli, VolumeOfAnotherFileSystemIsRefused) {
     const auto result = test::run(vdrec("mbr-ext.img", "ls --volume 2"));
     EXPECT_EQ(result.status, 1);
