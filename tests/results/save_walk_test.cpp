@@ -63,9 +63,45 @@ TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
     const SaveReport report = walk.saveFolder(docs, out.path());
     EXPECT_EQ(report.files, 4u);
     EXPECT_EQ(report.notWritten, 0u);
+    // The live report keeps the plain name although its deleted namesake comes first.
     const std::map<std::string, std::string> expected = {
-        {"report.txt", "old"}, {"report (1).txt", "new"}, {"Sub/note", "n"}, {"orphan.txt", "o"}, {"note", "x"}};
+        {"report.txt", "new"}, {"report (1).txt", "old"}, {"Sub/note", "n"}, {"orphan.txt", "o"}, {"note", "x"}};
     EXPECT_EQ(tree(out.path()), expected);
+}
+
+TEST(SaveWalk, LiveEntriesTakeThePlainNamesAndDeletedNamesakesTheNumbers) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    fs.add(top, "budget.xlsx", false, "deleted 1", true);
+    fs.add(top, "budget.xlsx", false, "deleted 2", true);
+    fs.add(top, "budget.xlsx", false, "live");
+    fs.add(top, "notes", false, "deleted notes", true);
+    // A deleted folder before its live namesake: both land in one output folder.
+    const auto oldDocs = fs.add(top, "Docs", true, "", true);
+    fs.add(oldDocs, "a.txt", false, "old a", true);
+    const auto docs = fs.add(top, "Docs", true);
+    fs.add(docs, "a.txt", false, "live a");
+    fs.add(docs, "Docs", false, "a file named like its folder");
+    const std::map<std::string, std::string> expected = {
+        {"budget.xlsx", "live"},     {"budget (1).xlsx", "deleted 1"}, {"budget (2).xlsx", "deleted 2"},
+        {"notes", "on disk before"}, {"notes (1)", "deleted notes"},   {"Docs/a.txt", "live a"},
+        {"Docs/a (1).txt", "old a"}, {"Docs/Docs", "a file named like its folder"}};
+    for (unsigned copies : {1u, 3u}) {
+        SCOPED_TRACE(copies);
+        test::TempDir out;
+        const std::string before = "on disk before";
+        test::writeFile(out.file("notes"), std::vector<uint8_t>(before.begin(), before.end()));
+        platform::RecordingSink sink;
+        SaveWalk walk(fs, sink);
+        walk.parallelCopies = copies;
+        std::vector<std::string> written;
+        walk.onFile = [&](const SavedFile& saved) { written.push_back(saved.output.substr(out.path().size() + 1)); };
+        EXPECT_EQ(walk.saveFolder(top, out.path()).notWritten, 0u);
+        EXPECT_EQ(tree(out.path()), expected);
+        // Files are still handled in link order; only the deleted folder waits for its live namesake.
+        EXPECT_EQ(written, (std::vector<std::string>{"budget (1).xlsx", "budget (2).xlsx", "budget.xlsx", "notes (1)",
+                                                     "Docs/a.txt", "Docs/Docs", "Docs/a (1).txt"}));
+    }
 }
 
 TEST(SaveWalk, ParallelCopiesGiveTheSameFilesNamesAndOrder) {
