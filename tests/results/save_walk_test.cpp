@@ -35,6 +35,11 @@ TEST(OutputNames, NamesFromTheDiskCannotLeaveTheFolder) {
         {std::string("a\0b", 3), "a_b"},
     };
     for (const auto& c : cases) EXPECT_EQ(safeOutputName(c.name), c.safe) << c.name;
+    // Names up to 255 bytes are kept whole.
+    for (size_t length : {240u, 254u, 255u}) {
+        const std::string name = std::string(length - 4, 'n') + ".txt";
+        EXPECT_EQ(safeOutputName(name), name) << length;
+    }
     const std::string longName = std::string(300, 'x') + ".txt";
     const std::string cut = safeOutputName(longName);
     EXPECT_EQ(cut.size(), kMaxOutputName);
@@ -44,6 +49,35 @@ TEST(OutputNames, NamesFromTheDiskCannotLeaveTheFolder) {
     const std::string shortened = safeOutputName(accents);
     EXPECT_LE(shortened.size(), kMaxOutputName);
     EXPECT_EQ(shortened.size() % 2, 0u);
+}
+
+TEST(OutputNames, SuffixOnANameAtTheLimitShortensTheStem) {
+    const std::string e = "\xC3\xA9";  // two bytes
+    struct Case {
+        std::string name;
+        std::string numbered;
+    } cases[] = {
+        {std::string(251, 'x') + ".txt", std::string(247, 'x') + " (1).txt"},
+        {std::string(250, 'x') + ".txt", std::string(247, 'x') + " (1).txt"},
+        {std::string(240, 'x') + ".txt", std::string(240, 'x') + " (1).txt"},
+        // Never half a character: 123 two-byte characters fit in 247 bytes.
+        {[&] { std::string s(1, 'a'); for (int k = 0; k < 125; ++k) s += e; return s + ".txt"; }(),
+         [&] { std::string s(1, 'a'); for (int k = 0; k < 123; ++k) s += e; return s + " (1).txt"; }()},
+        // An extension that leaves no room for a stem is shortened with the rest.
+        {"a." + std::string(253, 'x'), "a." + std::string(249, 'x') + " (1)"},
+        {std::string(255, 'x'), std::string(251, 'x') + " (1)"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_LE(c.name.size(), kMaxOutputName);
+        test::TempDir dir;
+        test::writeFile(dir.file(c.name), {'x'});
+        const std::string path = uniqueOutputPath(dir.path(), c.name);
+        EXPECT_EQ(path, dir.file(c.numbered)) << c.name.size();
+        EXPECT_LE(path.size() - dir.path().size() - 1, kMaxOutputName);
+        // The shortened name can really be created, and the next clash gets the next number.
+        test::writeFile(path, {'y'});
+        EXPECT_NE(uniqueOutputPath(dir.path(), c.name), path);
+    }
 }
 
 TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
