@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "image_options.h"
-#include "platform/text_format.h"
+#include "volumes/volume_extent.h"
 
 namespace vdrec::cli {
 
@@ -34,11 +34,13 @@ void addSelectionOptions(CLI::App& command, SelectionOptions& options) {
     command.add_option("--to", options.scan.rangeLast, "Last sector of the advanced scan")->needs(advanced);
     command.add_flag("--no-skip", options.scan.doNotSkip, "Do not skip found volumes in the advanced scan")->needs(advanced);
     CLI::Option* volume = command.add_option("--volume", options.volumeLabel, "The VOLUME label that `volumes` prints");
-    CLI::Option* start = command.add_option("--start", options.startSector, "Start sector of a hand-made volume");
+    CLI::Option* start = command.add_option("--start", options.startSector, "Start sector of a hand-made volume")
+                             ->check(CLI::NonNegativeNumber);
     CLI::Option* fileSystem = command.add_option("--fs", options.fileSystem, "File system of a hand-made volume")
                                   ->check(CLI::IsMember({"EXTX", "FAT64", "FAT32", "FAT16", "NTFS", "HFS+", "RAW"},
                                                         CLI::ignore_case));
-    command.add_option("--end", options.endSector, "End sector of a hand-made volume")->needs(start);
+    command.add_option("--end", options.endSector, "End sector of a hand-made volume (default: the disk's last sector)")
+        ->needs(start);
     start->needs(fileSystem)->excludes(volume);
     fileSystem->needs(start);
     volume->excludes(fileSystem);
@@ -58,9 +60,10 @@ bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, O
     if (options.startSector) {
         if (!volumes::provideReader(opened.state, sink)) return false;
         const int64_t start = *options.startSector;
-        const int64_t end = options.endSector.value_or(0);
         opened.volume.startSector = start;
-        opened.volume.sizeText = start < end ? platform::format("%lld", static_cast<long long>((end - start + 1) / 2048)) : "0";
+        // Without --end the volume runs to the last sector of the disk.
+        opened.volume.sizeText =
+            volumes::handGivenSizeText(start, options.endSector.value_or(0), opened.state.totalSectors);
         opened.volume.label = "0";
         for (const auto& item : kFileSystemItems)
             if (upper(options.fileSystem) == item.item) opened.volume.fileSystem = item.fileSystem;
@@ -78,6 +81,10 @@ bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, O
             return false;
         }
         opened.volume = *found;
+    }
+    if (!volumes::fitToDisk(opened.volume, opened.state.totalSectors)) {
+        sink.message(volumes::kVolumePastDiskEnd);
+        return false;
     }
     std::string lowered = opened.volume.fileSystem;
     std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 
 #include "fs/ntfs/ntfs_volume.h"
@@ -14,8 +15,12 @@ constexpr std::string_view kScanDone = "Scanning processing done.Select save but
 
 class NtfsScanSession final : public ScanSession {
 public:
-    NtfsScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader, platform::UiSink& sink)
+    NtfsScanSession(const volumes::VolumeEntry& volume, uint64_t totalSectors, image::ImageReader& reader,
+                    platform::UiSink& sink)
         : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {
+        const uint64_t start = volume.startSector > 0 ? static_cast<uint64_t>(volume.startSector) : 0;
+        const uint64_t sectors = start < totalSectors ? totalSectors - start : 0;
+        bytesToDiskEnd_ = sectors > UINT64_MAX / image::kSectorSize ? UINT64_MAX : sectors * image::kSectorSize;
         sink_.status("ntfs partition selected....");
     }
 
@@ -42,6 +47,8 @@ public:
         } else {
             parser_.bind(reader_, volume_.startSector, volume_.sizeText);
             parser_.readBootSector();
+            // A boot sector may claim more sectors than the disk holds; the scans stop at its end.
+            parser_.volumeBytes = std::min(parser_.volumeBytes, bytesToDiskEnd_);
             parser_.scanMode = static_cast<int>(mode);
             if (mode == ScanMode::Standard) {
                 sink_.status(" ParsingBasedOnMFT is going on....");
@@ -70,6 +77,7 @@ public:
 
 private:
     volumes::VolumeEntry volume_;
+    uint64_t bytesToDiskEnd_ = 0;
     image::ImageReader& reader_;
     platform::RelaySink sink_;
     fs::ntfs::NtfsVolume parser_;
@@ -107,7 +115,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
         sink.message("Please Restart the program to re begin necessary initialization...");
         return nullptr;
     }
-    return std::make_unique<NtfsScanSession>(volume, *state.reader, sink);
+    return std::make_unique<NtfsScanSession>(volume, state.totalSectors, *state.reader, sink);
 }
 
 }  // namespace vdrec::results

@@ -15,6 +15,22 @@ std::string truncateUtf8(std::string name, size_t limit) {
     return name;
 }
 
+// `name` with " (n)" before its extension. At the length limit the stem gives way; an extension
+// too long to leave any stem is shortened with it.
+std::string numberedName(const std::string& name, unsigned long n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    const auto dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    std::string stem = hasExtension ? name.substr(0, dot) : name;
+    std::string extension = hasExtension ? name.substr(dot) : "";
+    if (stem.size() + suffix.size() + extension.size() <= kMaxOutputName) return stem + suffix + extension;
+    if (extension.size() + suffix.size() >= kMaxOutputName) {
+        stem = name;
+        extension.clear();
+    }
+    return truncateUtf8(std::move(stem), kMaxOutputName - suffix.size() - extension.size()) + suffix + extension;
+}
+
 }  // namespace
 
 std::string safeOutputName(std::string_view name) {
@@ -40,12 +56,8 @@ std::string uniqueOutputPath(const std::string& folder, const std::string& name,
     const std::string base = platform::withTrailingSeparator(folder);
     std::string candidate = base + name;
     if (!taken(candidate) && !platform::pathExists(candidate)) return candidate;
-    const auto dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
-    const std::string stem = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : "";
     for (unsigned long n = 1;; ++n) {
-        candidate = base + stem + " (" + std::to_string(n) + ")" + extension;
+        candidate = base + numberedName(name, n);
         if (!taken(candidate) && !platform::pathExists(candidate)) return candidate;
     }
 }

@@ -8,8 +8,9 @@
 
 namespace vdrec::results {
 
-// Longest name written, in bytes; leaves room for a " (n)" suffix under the usual 255.
-inline constexpr size_t kMaxOutputName = 240;
+// Longest name written, in bytes: what the usual output file systems hold. A " (n)" suffix that
+// would pass it shortens the stem instead.
+inline constexpr size_t kMaxOutputName = 255;
 
 std::string safeOutputName(std::string_view name);
 

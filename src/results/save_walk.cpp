@@ -5,6 +5,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/folders.h"
@@ -13,16 +14,26 @@
 
 namespace vdrec::results {
 
-namespace {
-
 // One folder being walked: its next child and where its files go.
-struct Frame {
-    fs::EntryRef next;
+struct SaveWalk::Frame {
+    // Only folders with live files or live subfolders carry these; most frames of a deep chain
+    // stay small.
+    struct LiveNames {
+        // Destinations promised to the live files before any deleted namesake is named.
+        std::unordered_map<fs::EntryRef, std::string> destinations;
+        // Output names of live subfolders: a deleted subfolder of the same name shares their
+        // output folder and is walked once the chain has ended, after the live one.
+        std::unordered_set<std::string> folderNames;
+        std::vector<fs::EntryRef> deferred;
+        size_t nextDeferred = 0;
+    };
+
+    fs::EntryRef next = fs::kNoEntry;
     std::string outputFolder;
     std::string path;
+    bool deleted = false;
+    std::unique_ptr<LiveNames> live;
 };
-
-}  // namespace
 
 // Copies files on helper threads; the walk queues them and collects the results in order.
 class SaveWalk::CopyPool {
@@ -107,9 +118,12 @@ uint64_t SaveWalk::countFiles(fs::EntryRef folder) const {
 }
 
 SavedFile SaveWalk::saveFile(fs::EntryRef file, const std::string& outputFolder, const std::string& path) {
+    return copyTo(file, uniqueOutputPath(outputFolder, safeOutputName(adapter_.name(file))), path);
+}
+
+SavedFile SaveWalk::copyTo(fs::EntryRef file, const std::string& destination, const std::string& path) {
     SavedFile saved;
     saved.path = path;
-    const std::string destination = uniqueOutputPath(outputFolder, safeOutputName(adapter_.name(file)));
     sink_.status("saving File  " + destination);
     sink_.detailStatus("File size: " + adapter_.sizeStatusText(file));
     const fs::CopyResult result = adapter_.saveFile(file, destination);
@@ -128,6 +142,37 @@ std::string SaveWalk::reserveDestination(const std::string& folder, const std::s
             : uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
     reserved_.insert(destination);
     return destination;
+}
+
+void SaveWalk::promiseLiveNames(Frame& frame) {
+    std::unordered_set<fs::EntryRef> met;
+    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && met.insert(child).second;
+         child = adapter_.nextSibling(child)) {
+        if (!adapter_.isValid(child) || adapter_.isDeleted(child, frame.deleted)) continue;
+        const fs::SaveKind kind = adapter_.saveKind(child);
+        if (kind != fs::SaveKind::File && kind != fs::SaveKind::Folder) continue;
+        const std::string name = adapter_.name(child);
+        if (kind == fs::SaveKind::Folder && (name.empty() || name == ".")) continue;
+        if (!frame.live) frame.live = std::make_unique<Frame::LiveNames>();
+        if (kind == fs::SaveKind::File)
+            frame.live->destinations.emplace(child, reserveDestination(frame.outputFolder, safeOutputName(name)));
+        else
+            frame.live->folderNames.insert(safeOutputName(name));
+    }
+}
+
+std::string SaveWalk::folderDestination(const std::string& parent, const std::string& name) {
+    const std::string base = platform::withTrailingSeparator(parent);
+    std::string folderName = name;
+    // A name promised to a file not written yet is not free for a folder.
+    if (reserved_.count(base + name) != 0 && !platform::isRealFolder(base + name))
+        folderName = uniqueOutputPath(parent, name, [this](const std::string& path) { return reserved_.count(path) != 0; })
+                         .substr(base.size());
+    bool created = false;
+    const std::string path = outputFolderFor(parent, folderName, &created);
+    if (created) freshFolders_.insert(path);
+    reserved_.insert(path);
+    return path;
 }
 
 std::string SaveWalk::uniqueReservedPath(const std::string& folder, const std::string& name) {
@@ -158,43 +203,65 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     };
     std::unordered_set<fs::EntryRef> seen{folder};
     // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
-    std::vector<Frame> stack{{adapter_.firstChild(folder), outputFolder, pathPrefix}};
+    std::vector<Frame> stack(1);
+    stack.back().next = adapter_.firstChild(folder);
+    stack.back().outputFolder = outputFolder;
+    stack.back().path = pathPrefix;
+    stack.back().deleted = adapter_.isValid(folder) && adapter_.isDeleted(folder, false);
+    promiseLiveNames(stack.back());
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        const fs::EntryRef child = frame.next;
-        if (child == fs::kNoEntry || !seen.insert(child).second) {
+        fs::EntryRef child = frame.next;
+        bool wasDeferred = false;
+        if (child != fs::kNoEntry && seen.insert(child).second) {
+            frame.next = adapter_.nextSibling(child);
+        } else if (frame.live && frame.live->nextDeferred < frame.live->deferred.size()) {
+            frame.next = fs::kNoEntry;
+            child = frame.live->deferred[frame.live->nextDeferred++];
+            wasDeferred = true;
+        } else {
             stack.pop_back();
             continue;
         }
-        frame.next = adapter_.nextSibling(child);
         if (!adapter_.isValid(child)) continue;
         sink_.progressPosition(static_cast<int64_t>(report.files));
         const std::string name = adapter_.name(child);
         switch (adapter_.saveKind(child)) {
             case fs::SaveKind::Folder: {
                 if (name == ".") break;
-                Frame inner{adapter_.firstChild(child), frame.outputFolder, frame.path};
+                const bool deleted = adapter_.isDeleted(child, frame.deleted);
+                if (deleted && !wasDeferred && frame.live && !name.empty() &&
+                    frame.live->folderNames.count(safeOutputName(name)) != 0) {
+                    frame.live->deferred.push_back(child);
+                    break;
+                }
+                Frame inner;
+                inner.next = adapter_.firstChild(child);
+                inner.outputFolder = frame.outputFolder;
+                inner.path = frame.path;
+                inner.deleted = deleted;
                 if (!name.empty()) {
-                    bool created = false;
-                    inner.outputFolder = outputFolderFor(frame.outputFolder, safeOutputName(name), &created);
-                    if (created) freshFolders_.insert(inner.outputFolder);
+                    inner.outputFolder = folderDestination(frame.outputFolder, safeOutputName(name));
                     inner.path = frame.path + name + "/";
                 }
+                promiseLiveNames(inner);
                 stack.push_back(std::move(inner));
                 break;
             }
             case fs::SaveKind::File: {
                 ++report.files;
+                std::string destination;
+                if (frame.live)
+                    if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
+                if (destination.empty()) destination = reserveDestination(frame.outputFolder, safeOutputName(name));
                 if (pool_) {
-                    Pending next{{frame.path + name, reserveDestination(frame.outputFolder, safeOutputName(name)), 0,
-                                  SavedFile::Status::Error},
-                                 {}};
+                    Pending next{{frame.path + name, std::move(destination), 0, SavedFile::Status::Error}, {}};
                     next.result = pool_->copy(child, next.saved.output);
                     pending.push_back(std::move(next));
                     if (pending.size() >= kCopiesInFlight) finishOldest();
                     break;
                 }
-                SavedFile saved = saveFile(child, frame.outputFolder, frame.path + name);
+                SavedFile saved = copyTo(child, destination, frame.path + name);
                 if (saved.status != SavedFile::Status::Ok) ++report.notWritten;
                 if (onFile) onFile(saved);
                 break;

@@ -47,13 +47,17 @@ public:
 
 private:
     class CopyPool;
+    struct Frame;
+    void promiseLiveNames(Frame& frame);
+    std::string folderDestination(const std::string& parent, const std::string& name);
+    SavedFile copyTo(fs::EntryRef file, const std::string& destination, const std::string& path);
     std::string reserveDestination(const std::string& folder, const std::string& name);
     std::string uniqueReservedPath(const std::string& folder, const std::string& name);
 
     fs::FileSystemAdapter& adapter_;
     platform::UiSink& sink_;
     std::unique_ptr<CopyPool> pool_;
-    std::unordered_set<std::string> reserved_;      // destinations promised to queued copies
+    std::unordered_set<std::string> reserved_;      // destinations promised to files and folders of this walk
     std::unordered_set<std::string> freshFolders_;  // folders this walk created
 };
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "image/image_reader.h"
@@ -17,6 +18,12 @@ namespace vdrec::volumes {
 // Bound on the extended boot record chain; a chain that loops also ends at the first revisit.
 inline constexpr int kMaxExtendedRecords = 50;
 inline constexpr int64_t kProgressEnd = 1000;
+// Told by the standard scan when sector 0 (or, for a GPT disk, the GPT header) carries no
+// table signature: the advanced scan is then the way to the volumes.
+inline constexpr std::string_view kNoPartitionTable =
+    "No partition table found on this disk. Try the advanced scan to search it for volumes.";
+// The size text of a table entry that starts past the disk's last sector: listed, never opened.
+inline constexpr std::string_view kPastDiskEnd = "past disk end";
 
 class Partition {
 public:

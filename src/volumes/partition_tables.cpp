@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "platform/byte_reader.h"
@@ -28,6 +30,11 @@ TableEntry tableEntry(const uint8_t* sector, int slot) {
 }
 
 bool isExtended(uint8_t type) { return type == 0x05 || type == 0x0F; }
+
+// A sector without the boot signature is not a partition table, whatever its bytes say.
+bool hasBootSignature(const uint8_t* sector) { return sector[510] == 0x55 && sector[511] == 0xAA; }
+
+bool hasGptSignature(const uint8_t* header) { return std::memcmp(header, "EFI PART", 8) == 0; }
 
 struct TypeName {
     std::string name;
@@ -90,6 +97,10 @@ void Partition::scanTables(image::ImageReader& reader, std::vector<VolumeEntry>&
 void Partition::walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
     uint8_t mbr[512];
     if (!readSector(reader, 0, mbr)) return;
+    if (!hasBootSignature(mbr)) {
+        sink_.message(kNoPartitionTable);
+        return;
+    }
     for (int slot = 0; slot < 4; ++slot) {
         const TableEntry entry = tableEntry(mbr, slot);
         if (isExtended(entry.type)) {
@@ -97,14 +108,16 @@ void Partition::walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& re
             return;
         }
         if (entry.type == 0) return;
+        const bool pastEnd = entry.firstSector >= state_.totalSectors;
         bool exfat = false;
-        if (entry.type == 0x07) {
+        if (entry.type == 0x07 && !pastEnd) {
             uint8_t boot[512];
             exfat = readSector(reader, entry.firstSector, boot) && isExfatBootSector(std::span<const uint8_t, 512>(boot, 512));
         }
         const TypeName named = primaryTypeName(entry.type, exfat, ntfsCount_);
         if (!named.status.empty()) sink_.status(named.status);
-        append(records, named.name, format("%lld   MB", static_cast<long long>(entry.sectorCount / 2048)),
+        append(records, named.name,
+               pastEnd ? std::string(kPastDiskEnd) : format("%lld   MB", static_cast<long long>(entry.sectorCount / 2048)),
                entry.firstSector);
     }
 }
@@ -119,7 +132,7 @@ void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedB
         if (recordSector >= state_.totalSectors || !visited.insert(recordSector).second) return;
         uint8_t record[512];
         reader.baseOffset = 0;
-        if (!readSector(reader, recordSector, record)) return;
+        if (!readSector(reader, recordSector, record) || !hasBootSignature(record)) return;
         std::optional<uint64_t> link;
         for (int slot = 0; slot < 4; ++slot) {
             const TableEntry entry = tableEntry(record, slot);
@@ -129,14 +142,16 @@ void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedB
                 break;
             }
             const uint64_t start = recordSector + entry.firstSector;
+            const bool pastEnd = start >= state_.totalSectors;
             bool exfat = false;
-            if (entry.type == 0x07) {
+            if (entry.type == 0x07 && !pastEnd) {
                 uint8_t boot[512];
                 exfat = readSector(reader, start, boot) && isExfatBootSector(std::span<const uint8_t, 512>(boot, 512));
             }
             const TypeName named = logicalTypeName(entry.type, exfat);
             if (!named.status.empty()) sink_.status(named.status);
-            append(records, named.name, format("%d   MB", static_cast<int>(entry.sectorCount / 2048)),
+            append(records, named.name,
+                   pastEnd ? std::string(kPastDiskEnd) : format("%d   MB", static_cast<int>(entry.sectorCount / 2048)),
                    static_cast<int64_t>(start));
         }
         if (!link) return;
@@ -145,6 +160,10 @@ void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedB
 }
 
 void Partition::walkGpt(image::ImageReader& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records) {
+    if (!hasGptSignature(firstSectors + 512)) {
+        sink_.message(kNoPartitionTable);
+        return;
+    }
     const platform::ByteReader header(platform::asBytes(firstSectors + 512, 512));
     const uint64_t entriesLba = header.le64Or0(72);
     if (entriesLba >= state_.totalSectors) return;
@@ -161,9 +180,14 @@ void Partition::walkGpt(image::ImageReader& reader, const uint8_t* firstSectors,
         const uint64_t lastLba = entry.le64Or0(40);
         if (guidHas30 || firstLba < 3) return;
 
+        const std::string name = platform::utf16leToUtf8(raw + 56, 36);
+        if (firstLba >= state_.totalSectors) {
+            if (name != "Microsoft reserved partition")
+                append(records, name, std::string(kPastDiskEnd), static_cast<int64_t>(std::min<uint64_t>(firstLba, INT64_MAX)));
+            continue;
+        }
         uint8_t boot[512];
         const bool readable = readSector(reader, firstLba, boot);
-        const std::string name = platform::utf16leToUtf8(raw + 56, 36);
         if (name == "Microsoft reserved partition") continue;
         if (!readable) return;
 

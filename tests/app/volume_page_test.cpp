@@ -4,6 +4,7 @@
 
 #include "app/page_test_support.h"
 #include "support/test_support.h"
+#include "volumes/volume_extent.h"
 
 namespace vdrec::app {
 namespace {
@@ -52,9 +53,9 @@ struct VolumePageTest : ::testing::Test {
         return dir.file("zeroed.img");
     }
 
-    // A small disk whose MBR holds one entry of `type`, starting at `start`, `count` sectors long.
+    // A 2 MiB disk whose MBR holds one entry of `type`, starting at `start`, `count` sectors long.
     std::string oneEntryDisk(uint8_t type, uint32_t start, uint32_t count) {
-        std::vector<uint8_t> image(1 << 20, 0);
+        std::vector<uint8_t> image(2 << 20, 0);
         image[446 + 4] = type;
         test::putLe32(image, 446 + 8, start);
         test::putLe32(image, 446 + 12, count);
@@ -106,7 +107,9 @@ TEST_F(VolumePageTest, AScanThatFindsNothingLeavesAnEmptyListAndNextAsksForAVolu
     EXPECT_TRUE(p.rows().empty());
     EXPECT_FALSE(p.customEnabled);
     EXPECT_EQ(p.next(), NextPage::None);
-    EXPECT_EQ(sink.messages(), (std::vector<std::string>{"please select a valid volume."}));
+    // A blank first sector is no partition table: the scan says so and points to the advanced scan.
+    EXPECT_EQ(sink.messages(),
+              (std::vector<std::string>{std::string(volumes::kNoPartitionTable), "please select a valid volume."}));
     EXPECT_EQ(p.selectedVolume(), nullptr);
     EXPECT_TRUE(p.visible);
 }
@@ -165,6 +168,10 @@ TEST_F(VolumePageTest, CustomSettingsOverrideTheSelectedRecord) {
         {"2048", "2048", 2, "fat32", "0", 2048},
         {"4096", "2048", 0, "extX", "0", 4096},
         {"0", "20479", 4, "HFS+", "10", 0},
+        // No end, or one past the disk's 49152 sectors: the volume runs to the last sector.
+        {"2048", "", 5, "ntfs", "23", 2048},
+        {"2048", "0", 5, "ntfs", "23", 2048},
+        {"30720", "99999999", 5, "ntfs", "9", 30720},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sizeText);
@@ -182,6 +189,41 @@ TEST_F(VolumePageTest, CustomSettingsOverrideTheSelectedRecord) {
         EXPECT_EQ(p.selectedVolume()->sizeText, c.sizeText);
         EXPECT_EQ(p.selectedVolume()->startSector, c.startSector);
     }
+}
+
+TEST_F(VolumePageTest, VolumeStartingPastTheDiskEndIsRefusedAndThePageStaysUsable) {
+    auto image = test::readFile(test::fixture("mbr-ext.img"));
+    test::putLe32(image, 446 + 8, 0xFFFFFF00);
+    test::putLe32(image, 446 + 12, 0xFFFFFFFF);
+    test::writeFile(dir.file("past.img"), image);
+    auto& p = open(dir.file("past.img"), {});
+    ASSERT_EQ(p.rows().size(), 4u);
+    EXPECT_EQ(shown(p).front(), (ShownRow{"0", "NTFS", "past disk end", "4294967040"}));
+    p.clickRow(0);
+    EXPECT_EQ(p.next(), NextPage::None);
+    EXPECT_EQ(sink.messages(), std::vector<std::string>{std::string(volumes::kVolumePastDiskEnd)});
+    EXPECT_TRUE(p.visible);
+    // A start typed past the end is refused the same way.
+    p.clickRow(1);
+    p.setCustomSettings(true);
+    ASSERT_TRUE(p.setStartSectorText("49152"));
+    EXPECT_EQ(p.next(), NextPage::None);
+    EXPECT_EQ(sink.messages().size(), 2u);
+    p.setCustomSettings(false);
+    p.clickRow(1);
+    EXPECT_EQ(p.next(), NextPage::RecoveryMode);
+    EXPECT_EQ(p.selectedVolume()->startSector, 12288);
+}
+
+TEST_F(VolumePageTest, VolumeRunningPastTheDiskEndIsHandedOnEndingAtTheLastSector) {
+    auto image = test::readFile(test::fixture("mbr-ext.img"));
+    test::putLe32(image, 446 + 12, 0xFFFFFFFF);
+    test::writeFile(dir.file("long.img"), image);
+    auto& p = open(dir.file("long.img"), {});
+    EXPECT_EQ(shown(p).front(), (ShownRow{"0", "NTFS", "2097151   MB", "2048"}));
+    p.clickRow(0);
+    EXPECT_EQ(p.next(), NextPage::RecoveryMode);
+    EXPECT_EQ(p.selectedVolume()->sizeText, "23   MB");
 }
 
 TEST_F(VolumePageTest, SpinButtonsStepTheFieldsAndNeverGoBelowZero) {

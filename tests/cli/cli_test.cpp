@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "support/test_support.h"
+#include "volumes/partition.h"
+#include "volumes/volume_extent.h"
 
 namespace vdrec::cli {
 namespace {
@@ -48,6 +50,67 @@ TEST(Cli, AdvancedScanHonoursItsRange) {
         test::run(vdrec("volumes " + test::fixture("mbr-ext.img") + " --advanced --from 10240 --to 20000 --json"));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "{\"volume\":\"0\",\"fileSystem\":\"FAT16\",\"sizeText\":\"4  MB\",\"startSector\":12288}\n");
+}
+
+// mbr-ext.img with its first slot's start and sector count replaced.
+std::string patchedMbrExt(const test::TempDir& dir, uint32_t start, uint32_t count) {
+    auto image = test::readFile(test::fixture("mbr-ext.img"));
+    test::putLe32(image, 446 + 8, start);
+    test::putLe32(image, 446 + 12, count);
+    test::writeFile(dir.file("disk.img"), image);
+    return dir.file("disk.img");
+}
+
+TEST(Cli, VolumesOfADiskWithoutATableSayWhereToLookInstead) {
+    auto image = test::readFile(test::fixture("mbr-ext.img"));
+    image[510] = 0;
+    test::TempDir dir;
+    test::writeFile(dir.file("disk.img"), image);
+    const auto result = test::run(vdrec("volumes " + dir.file("disk.img") + " --json"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vdrec: " + std::string(volumes::kNoPartitionTable) + "\n");
+    const auto advanced = test::run(vdrec("volumes " + dir.file("disk.img") + " --advanced --json"));
+    EXPECT_NE(advanced.out.find("\"startSector\":2048"), std::string::npos);
+}
+
+TEST(Cli, VolumeStartingPastTheDiskEndIsRefusedAtOnce) {
+    test::TempDir dir, out;
+    const std::string disk = patchedMbrExt(dir, 0xFFFFFF00, 0xFFFFFFFF);
+    const auto listed = test::run(vdrec("volumes " + disk + " --json"));
+    EXPECT_NE(listed.out.find(R"({"volume":"0","fileSystem":"NTFS","sizeText":"past disk end","startSector":4294967040})"),
+              std::string::npos)
+        << listed.out;
+    const std::string commands[] = {
+        "ls " + disk + " --volume 0",
+        "recover " + disk + " --volume 0 --out " + out.path(),
+        "anchors " + disk + " --volume 0",
+        "search " + disk + " --volume 0 txt",
+        "ls " + test::fixture("mbr-ext.img") + " --start 49152 --fs NTFS",
+        "ls " + test::fixture("mbr-ext.img") + " --start 4294967040 --fs NTFS --end 8589934080",
+    };
+    for (const auto& command : commands) {
+        const auto result = test::run(vdrec(command));
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.err, "vdrec: " + std::string(volumes::kVolumePastDiskEnd) + "\n") << command;
+    }
+}
+
+TEST(Cli, VolumeRunningPastTheDiskEndIsReadUpToItsLastSector) {
+    test::TempDir dir;
+    const std::string disk = patchedMbrExt(dir, 2048, 0xFFFFFFFF);
+    const auto listed = test::run(vdrec("ls " + disk + " --volume 0 --json"));
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find(R"("path":"p1.txt")"), std::string::npos);
+    // The anchor search goes on to the disk's end, past the volume's own MFT to those of the
+    // two NTFS volumes behind it, and no further.
+    const auto anchors = test::run(vdrec("anchors " + disk + " --volume 0 --max 9 --json"));
+    EXPECT_EQ(anchors.status, 0) << anchors.err;
+    // MFTs at cluster 4 of each NTFS volume (fsstat), counted from volume 0's start at 2048.
+    EXPECT_EQ(anchors.out,
+              "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n"
+              "{\"index\":1,\"text\":\"MFT_ENTRY:1\",\"sector\":28704}\n"
+              "{\"index\":2,\"text\":\"MFT_ENTRY:2\",\"sector\":34848}\n");
 }
 
 TEST(Cli, InfoJsonPrintsTheHeaderFacts) {

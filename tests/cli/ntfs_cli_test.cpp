@@ -67,8 +67,9 @@ TEST(NtfsCli, RecoversEveryFileByteExactWithItsModificationTime) {
         const char* sha256;
         int64_t modified;  // seconds since 1970, UTC
     } cases[] = {
-        {"Docs/report.txt", "f69216c0455388bd292f26c425e44e8c1971d9c033a7872993e8b2f3a25cbc01", 1706781600},  // deleted
-        {"Docs/report (1).txt", "2b4a1694fd8e23b9f87fe8e76a8f1f63b2cce39b28cda4b44cf04c13d3d2ee12", 1717234200},
+        // The live report keeps the plain name; its deleted namesake, listed first, takes " (1)".
+        {"Docs/report.txt", "2b4a1694fd8e23b9f87fe8e76a8f1f63b2cce39b28cda4b44cf04c13d3d2ee12", 1717234200},
+        {"Docs/report (1).txt", "f69216c0455388bd292f26c425e44e8c1971d9c033a7872993e8b2f3a25cbc01", 1706781600},  // deleted
         {"Docs/Old/2020.txt", "0afc8e56c3dacc853507233e1b738f252dc53579a1d1b2e0de15261057c37ce8", 1609459198},
         {"Docs/notes.txt", "32d94d4425a7247436f34b0f87a82acd8f0d5c708db54e7ffb70d17cab8ea7a6", 1706871600},
         {"fragmented.txt", "10f5aebc267b06c09088de60801ceeabf53fb1443f2dc1094f09fed94a4c351d", 1704873600},
@@ -132,6 +133,25 @@ TEST(NtfsCli, AnchorSearchFindsBothFileSystemsOfAFormattedOverVolume) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n{\"index\":1,\"text\":\"MFT_ENTRY:1\",\"sector\":12832}\n");
+}
+
+TEST(NtfsCli, HandGivenVolumeWithoutAnEndRunsToTheDiskEnd) {
+    struct Case {
+        const char* image;
+        const char* anchors;
+    } cases[] = {
+        {"ntfs-noboot.img", "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n"},
+        {"ntfs-formatted-over.img",
+         "{\"index\":0,\"text\":\"MFT_ENTRY:0\",\"sector\":32}\n{\"index\":1,\"text\":\"MFT_ENTRY:1\",\"sector\":12832}\n"},
+    };
+    for (const auto& c : cases) {
+        const auto result = test::run(vdrec(c.image, "anchors --start 0 --fs ntfs --json"));
+        ASSERT_EQ(result.status, 0) << c.image << "\n" << result.err;
+        EXPECT_EQ(result.out, c.anchors) << c.image;
+    }
+    const auto deep = test::run(vdrec("ntfs-noboot.img", "ls --start 0 --fs ntfs --mode deep -r --json"));
+    ASSERT_EQ(deep.status, 0) << deep.err;
+    EXPECT_NE(deep.out.find("\"name\":\"q1-summary.txt\""), std::string::npos);
 }
 
 TEST(NtfsCli, VolumeOfAnotherFileSystemIsRefused) {

@@ -35,6 +35,11 @@ TEST(OutputNames, NamesFromTheDiskCannotLeaveTheFolder) {
         {std::string("a\0b", 3), "a_b"},
     };
     for (const auto& c : cases) EXPECT_EQ(safeOutputName(c.name), c.safe) << c.name;
+    // Names up to 255 bytes are kept whole.
+    for (size_t length : {240u, 254u, 255u}) {
+        const std::string name = std::string(length - 4, 'n') + ".txt";
+        EXPECT_EQ(safeOutputName(name), name) << length;
+    }
     const std::string longName = std::string(300, 'x') + ".txt";
     const std::string cut = safeOutputName(longName);
     EXPECT_EQ(cut.size(), kMaxOutputName);
@@ -44,6 +49,35 @@ TEST(OutputNames, NamesFromTheDiskCannotLeaveTheFolder) {
     const std::string shortened = safeOutputName(accents);
     EXPECT_LE(shortened.size(), kMaxOutputName);
     EXPECT_EQ(shortened.size() % 2, 0u);
+}
+
+TEST(OutputNames, SuffixOnANameAtTheLimitShortensTheStem) {
+    const std::string e = "\xC3\xA9";  // two bytes
+    struct Case {
+        std::string name;
+        std::string numbered;
+    } cases[] = {
+        {std::string(251, 'x') + ".txt", std::string(247, 'x') + " (1).txt"},
+        {std::string(250, 'x') + ".txt", std::string(247, 'x') + " (1).txt"},
+        {std::string(240, 'x') + ".txt", std::string(240, 'x') + " (1).txt"},
+        // Never half a character: 123 two-byte characters fit in 247 bytes.
+        {[&] { std::string s(1, 'a'); for (int k = 0; k < 125; ++k) s += e; return s + ".txt"; }(),
+         [&] { std::string s(1, 'a'); for (int k = 0; k < 123; ++k) s += e; return s + " (1).txt"; }()},
+        // An extension that leaves no room for a stem is shortened with the rest.
+        {"a." + std::string(253, 'x'), "a." + std::string(249, 'x') + " (1)"},
+        {std::string(255, 'x'), std::string(251, 'x') + " (1)"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_LE(c.name.size(), kMaxOutputName);
+        test::TempDir dir;
+        test::writeFile(dir.file(c.name), {'x'});
+        const std::string path = uniqueOutputPath(dir.path(), c.name);
+        EXPECT_EQ(path, dir.file(c.numbered)) << c.name.size();
+        EXPECT_LE(path.size() - dir.path().size() - 1, kMaxOutputName);
+        // The shortened name can really be created, and the next clash gets the next number.
+        test::writeFile(path, {'y'});
+        EXPECT_NE(uniqueOutputPath(dir.path(), c.name), path);
+    }
 }
 
 TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
@@ -63,9 +97,45 @@ TEST(SaveWalk, FolderIsRecreatedBelowTheOutputFolderAndClashesGetNumbers) {
     const SaveReport report = walk.saveFolder(docs, out.path());
     EXPECT_EQ(report.files, 4u);
     EXPECT_EQ(report.notWritten, 0u);
+    // The live report keeps the plain name although its deleted namesake comes first.
     const std::map<std::string, std::string> expected = {
-        {"report.txt", "old"}, {"report (1).txt", "new"}, {"Sub/note", "n"}, {"orphan.txt", "o"}, {"note", "x"}};
+        {"report.txt", "new"}, {"report (1).txt", "old"}, {"Sub/note", "n"}, {"orphan.txt", "o"}, {"note", "x"}};
     EXPECT_EQ(tree(out.path()), expected);
+}
+
+TEST(SaveWalk, LiveEntriesTakeThePlainNamesAndDeletedNamesakesTheNumbers) {
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    fs.add(top, "budget.xlsx", false, "deleted 1", true);
+    fs.add(top, "budget.xlsx", false, "deleted 2", true);
+    fs.add(top, "budget.xlsx", false, "live");
+    fs.add(top, "notes", false, "deleted notes", true);
+    // A deleted folder before its live namesake: both land in one output folder.
+    const auto oldDocs = fs.add(top, "Docs", true, "", true);
+    fs.add(oldDocs, "a.txt", false, "old a", true);
+    const auto docs = fs.add(top, "Docs", true);
+    fs.add(docs, "a.txt", false, "live a");
+    fs.add(docs, "Docs", false, "a file named like its folder");
+    const std::map<std::string, std::string> expected = {
+        {"budget.xlsx", "live"},     {"budget (1).xlsx", "deleted 1"}, {"budget (2).xlsx", "deleted 2"},
+        {"notes", "on disk before"}, {"notes (1)", "deleted notes"},   {"Docs/a.txt", "live a"},
+        {"Docs/a (1).txt", "old a"}, {"Docs/Docs", "a file named like its folder"}};
+    for (unsigned copies : {1u, 3u}) {
+        SCOPED_TRACE(copies);
+        test::TempDir out;
+        const std::string before = "on disk before";
+        test::writeFile(out.file("notes"), std::vector<uint8_t>(before.begin(), before.end()));
+        platform::RecordingSink sink;
+        SaveWalk walk(fs, sink);
+        walk.parallelCopies = copies;
+        std::vector<std::string> written;
+        walk.onFile = [&](const SavedFile& saved) { written.push_back(saved.output.substr(out.path().size() + 1)); };
+        EXPECT_EQ(walk.saveFolder(top, out.path()).notWritten, 0u);
+        EXPECT_EQ(tree(out.path()), expected);
+        // Files are still handled in link order; only the deleted folder waits for its live namesake.
+        EXPECT_EQ(written, (std::vector<std::string>{"budget (1).xlsx", "budget (2).xlsx", "budget.xlsx", "notes (1)",
+                                                     "Docs/a.txt", "Docs/Docs", "Docs/a (1).txt"}));
+    }
 }
 
 TEST(SaveWalk, ParallelCopiesGiveTheSameFilesNamesAndOrder) {

@@ -6,6 +6,7 @@
 #include "platform/number_field.h"
 #include "platform/page_texts.h"
 #include "platform/text_format.h"
+#include "volumes/volume_extent.h"
 #include "volumes/volume_filter.h"
 #include "volumes/volume_scan.h"
 
@@ -263,18 +264,25 @@ NextPage VolumePage::next() {
         volume.startSector = fieldNumber(row.startSector);
     }
     const bool raw = customChecked && treatAsItem && kTreatAsItems[*treatAsItem] == "RAW";
+    volumes::VolumeEntry chosen = volume;
     if (customChecked) {
         const int64_t start = fieldNumber(startSectorText);
         const int64_t end = fieldNumber(endSectorText);
-        volume.startSector = start;
-        volume.sizeText =
-            start < end ? platform::format("%lld", static_cast<long long>((end - start + 1) / kSectorsPerMegabyte)) : "0";
-        if (treatAsItem && !raw) volume.fileSystem = treatAsFileSystem(kTreatAsItems[*treatAsItem]);
+        chosen.startSector = start;
+        // An empty or zero End Sector means "up to the end of the disk".
+        chosen.sizeText = volumes::handGivenSizeText(start, end, state_.totalSectors);
+        if (treatAsItem && !raw) chosen.fileSystem = treatAsFileSystem(kTreatAsItems[*treatAsItem]);
     }
     // The scan has ended (Next is refused while it runs); its thread is joined before the
     // scanner it used goes.
     worker_.join();
     scanner_.reset();
+    // Nothing past the disk's last sector can be read: such a start leaves the record as it was.
+    if (!volumes::fitToDisk(chosen, state_.totalSectors)) {
+        sink_.message(volumes::kVolumePastDiskEnd);
+        return NextPage::None;
+    }
+    volume = std::move(chosen);
     if (raw) {
         handedToRaw_ = true;
         volume.fileSystem = "RAW";
