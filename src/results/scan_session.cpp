@@ -35,6 +35,10 @@ std::vector<std::string> clusterSizeItems(FileSystemKind kind, std::optional<int
         for (const char* item : {"4", "8", "16", "2", "32", "64", "128"}) items.push_back(item);
     if (kind == FileSystemKind::Fat32)
         for (const char* item : {"2", "4", "16", "32", "64", "8"}) items.push_back(item);
+    // One-sector clusters are what mkfs.fat gives small volumes: without "1" they could not be
+    // rebuilt at all.
+    if ((kind == FileSystemKind::Fat16 || kind == FileSystemKind::Fat32) && bootSectorsPerCluster != 1)
+        items.push_back("1");
     return items;
 }
 
