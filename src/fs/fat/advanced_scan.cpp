@@ -73,6 +73,7 @@ size_t FatVolume::findFatAnchors(int wantedCount) {
     const uint64_t limit = volumeBytes_ != 0 ? volumeBytes_ : UINT64_MAX;
     const uint64_t shownSize = volumeBytes_;
     std::vector<std::byte> chunk(kAnchorChunkBytes);
+    uint32_t previousLastEntry = 0;
     sink_.progressRange(0, 1000);
     for (uint64_t offset = 0; offset < limit && anchors_.size() < wanted; offset += kAnchorChunkBytes) {
         if (stopRequested.exchange(false)) break;
@@ -83,7 +84,14 @@ size_t FatVolume::findFatAnchors(int wantedCount) {
         if (offset > INT64_MAX) break;
         const bool inside = reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
         for (uint64_t sector = 0; sector + 512 <= bytes && anchors_.size() < wanted; sector += 512) {
+            const uint32_t lastBefore = previousLastEntry;
+            previousLastEntry = type_ == FatType::Fat16 ? le32(chunk.data() + sector + 508) >> 16
+                                                        : le32(chunk.data() + sector + 508) & 0x0FFFFFFF;
             if (!startsFat(type_, chunk.data() + sector)) continue;
+            // With the media byte 0xFF, entry 0 reads like an end mark: a sector of end marks
+            // inside a FAT looks the same. A FAT starts after reserved sectors or after the free
+            // tail of the copy before it, never right after an entry in use.
+            if (static_cast<uint8_t>(chunk[sector]) == 0xFF && lastBefore != 0) continue;
             const size_t position = anchors_.size();
             anchors_.push_back({platform::format(type_ == FatType::Fat16 ? "FAT_ENTRY:%zu" : "FAT32_ENTRY:%zu", position),
                                 offset + sector});
