@@ -49,10 +49,10 @@ void addSelectionOptions(CLI::App& command, SelectionOptions& options) {
 void addModeOptions(CLI::App& command, ModeOptions& options) {
     command.add_option("--mode", options.mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep"}));
     command.add_option("--anchor", options.anchor, "Advanced mode: the anchor to rebuild from (see `anchors`)");
-    command.add_option("--cluster", options.cluster, "Advanced mode: sectors per cluster (default 8)");
+    command.add_option("--cluster", options.cluster, "Advanced mode: sectors per cluster (default: NTFS 8; FAT the boot sector's, else FAT16 4, FAT32 2)");
     command.add_option("--heap", options.heap, "Advanced exFAT mode: the cluster-heap anchor");
     command.add_option("--max-anchors", options.maxAnchors, "Advanced mode: anchors to search for (default 3)");
-    command.add_flag("--formatted", options.formatted, "FAT: treat the drive as formatted");
+    command.add_flag("--formatted", options.formatted, "FAT: treat the drive as formatted (read files as consecutive clusters)");
 }
 
 bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened) {
@@ -112,8 +112,13 @@ bool scanVolume(const ModeOptions& mode, platform::HeadlessSink& sink, OpenedVol
     }
     results::AdvancedChoice choice;
     choice.anchorIndex = mode.anchor;
-    choice.sectorsPerCluster = mode.cluster;
-    opened.session->run(scanMode, choice);
+    choice.heapIndex = mode.heap;
+    choice.formatted = mode.formatted;
+    // Without --cluster: the anchor page's first "Sector Per Cluster :" item.
+    const auto items = results::clusterSizeItems(results::fileSystemKind(opened.volume.fileSystem),
+                                                 opened.session->bootSectorsPerCluster());
+    choice.sectorsPerCluster = mode.cluster ? *mode.cluster : items.empty() ? 8 : std::stoi(items.front());
+    if (!opened.session->run(scanMode, choice)) return false;
     // The end-of-scan message is for the wizard; a later failure's cause must come first.
     sink.forgetMessages();
     return true;

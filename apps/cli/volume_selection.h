@@ -27,7 +27,7 @@ struct SelectionOptions {
 struct ModeOptions {
     std::string mode = "standard";
     size_t anchor = 0;
-    int cluster = 8;
+    std::optional<int> cluster;
     int maxAnchors = 3;
     size_t heap = 0;
     bool formatted = false;

@@ -38,6 +38,22 @@ UnixTime fromFileTime(uint64_t fileTime) {
     return {seconds, static_cast<uint32_t>(remainder * 100)};
 }
 
+std::optional<UnixTime> fromDosDateTime(uint16_t date, uint16_t time) {
+    const int day = date & 0x1F;
+    const unsigned month = (date >> 5) & 0x0F;
+    const int year = 1980 + (date >> 9);
+    if (day == 0 || month < 1 || month > 12) return std::nullopt;
+    // Days since 1970-01-01 of a proleptic Gregorian date.
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * static_cast<int>(month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const int64_t days = int64_t{era} * 146097 + dayOfEra - 719468;
+    const int64_t seconds = (time >> 11) * 3600 + ((time >> 5) & 0x3F) * 60 + (time & 0x1F) * 2;
+    return UnixTime{days * 86400 + seconds, 0};
+}
+
 std::string listTimeText(UnixTime time) {
     // Listings show minutes only and files tend to share them: remember the last few texts,
     // since converting to local time is the costly part of a large listing.

@@ -16,6 +16,10 @@ struct UnixTime {
 // A Windows FILETIME (100 ns units since 1601-01-01 UTC).
 UnixTime fromFileTime(uint64_t fileTime);
 
+// A FAT packed date (day 0-4, month 5-8, year - 1980 9-15) and time (seconds / 2 0-4,
+// minutes 5-10, hours 11-15), taken as UTC; nullopt when the date names no day.
+std::optional<UnixTime> fromDosDateTime(uint16_t date, uint16_t time);
+
 // The list's time text in local time: "%02d/%02d/%d  %02d:%02d AM" (month, day, year, hour 0 to
 // 12 unchanged) or "... PM" with hour - 12 for 13 to 23.
 std::string listTimeText(UnixTime time);

@@ -1,6 +1,3 @@
-#include <algorithm>
-#include <cctype>
-
 #include "fs/ntfs/ntfs_volume.h"
 #include "fs/ntfs/ntfs_adapter.h"
 #include "image/image_reader.h"
@@ -37,7 +34,7 @@ public:
         return out;
     }
 
-    void run(ScanMode mode, const AdvancedChoice& choice) override {
+    bool run(ScanMode mode, const AdvancedChoice& choice) override {
         if (mode == ScanMode::Advanced) {
             parser_.stopRequested = false;
             parser_.scanMode = fs::ntfs::NtfsVolume::kAdvanced;
@@ -66,6 +63,7 @@ public:
         model_.restoreRecycledNames();
         sink_.message(kScanDone);
         sink_.status(kScanDone);
+        return true;
     }
 
     void requestStop() override { parser_.stopRequested = true; }
@@ -85,37 +83,11 @@ private:
     ResultsModel model_;
 };
 
-bool equalsIgnoringCase(const std::string& a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 }  // namespace
 
-FileSystemKind fileSystemKind(const std::string& name) {
-    if (equalsIgnoringCase(name, "ntfs")) return FileSystemKind::Ntfs;
-    if (equalsIgnoringCase(name, "fat32")) return FileSystemKind::Fat32;
-    if (equalsIgnoringCase(name, "fat16") || equalsIgnoringCase(name, "fat")) return FileSystemKind::Fat16;
-    if (equalsIgnoringCase(name, "extX")) return FileSystemKind::Ext;
-    if (equalsIgnoringCase(name, "fat64") || equalsIgnoringCase(name, "exFat")) return FileSystemKind::Exfat;
-    if (equalsIgnoringCase(name, "HFS+")) return FileSystemKind::HfsPlus;
-    return FileSystemKind::None;
-}
-
-std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& volume, image::WizardState& state,
-                                                 platform::UiSink& sink) {
-    const FileSystemKind kind = fileSystemKind(volume.fileSystem);
-    if (kind != FileSystemKind::Ntfs) {
-        sink.message("not a valid drive.");
-        sink.status("Not a valid Drive .Go back");
-        return nullptr;
-    }
-    if (!state.reader) {
-        sink.message("Please Restart the program to re begin necessary initialization...");
-        return nullptr;
-    }
-    return std::make_unique<NtfsScanSession>(volume, state.totalSectors, *state.reader, sink);
+std::unique_ptr<ScanSession> makeNtfsScanSession(const volumes::VolumeEntry& volume, uint64_t totalSectors,
+                                                 image::ImageReader& reader, platform::UiSink& sink) {
+    return std::make_unique<NtfsScanSession>(volume, totalSectors, reader, sink);
 }
 
 }  // namespace vdrec::results

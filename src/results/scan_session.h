@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ namespace vdrec::results {
 
 enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3 };
 
-// The anchor page's choices, for Advanced mode.
+// The anchor page's choices, for Advanced mode, and the recovery-mode page's formatted-drive flag.
 struct AdvancedChoice {
     size_t anchorIndex = 0;
     int sectorsPerCluster = 8;  // "Sector Per Cluster :"; 0 keeps the parser's own
+    size_t heapIndex = 0;       // "Heap Offset :" (exFAT)
+    bool formatted = false;     // "Is Drive Formated..?": FAT chains are not followed
 };
 
 struct AnchorInfo {
@@ -43,9 +46,12 @@ public:
     // The anchor search of the anchor page (Advanced mode); returns the number found.
     virtual size_t findAnchors(int maxCount) = 0;
     virtual std::vector<AnchorInfo> anchors() const = 0;
+    // The boot sector's sectors per cluster, when the anchor search could read it (FAT).
+    virtual std::optional<int> bootSectorsPerCluster() const { return std::nullopt; }
 
-    // The scan worker: the file system's steps for `mode`, then the end of scan.
-    virtual void run(ScanMode mode, const AdvancedChoice& choice = {}) = 0;
+    // The scan worker: the file system's steps for `mode`, then the end of scan. False when the
+    // scan ended early (a failed volume check, a missing choice), after its message.
+    virtual bool run(ScanMode mode, const AdvancedChoice& choice = {}) = 0;
     // Sets the parser's stop request; the running step ends at its next check.
     virtual void requestStop() = 0;
     // Where the parser's status, progress and messages go from now on (the page driving it).
@@ -59,5 +65,16 @@ public:
 // "ntfs"; "fat32"; "fat16" or "fat"; "extX"; "fat64" or "exFat"; "HFS+".
 enum class FileSystemKind { None, Ntfs, Fat32, Fat16, Ext, Exfat, HfsPlus };
 FileSystemKind fileSystemKind(const std::string& name);
+
+// The anchor page's "Sector Per Cluster :" items for a file system, in order: the boot sector's
+// value first when there is one.
+std::vector<std::string> clusterSizeItems(FileSystemKind kind, std::optional<int> bootSectorsPerCluster);
+
+// The sessions of each file system, for ScanSession::create.
+// `totalSectors` is the disk's size: no search of the volume reads past it.
+std::unique_ptr<ScanSession> makeNtfsScanSession(const volumes::VolumeEntry& volume, uint64_t totalSectors,
+                                                 image::ImageReader& reader, platform::UiSink& sink);
+std::unique_ptr<ScanSession> makeFatScanSession(FileSystemKind kind, const volumes::VolumeEntry& volume,
+                                                image::ImageReader& reader, platform::UiSink& sink);
 
 }  // namespace vdrec::results

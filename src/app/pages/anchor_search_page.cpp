@@ -5,9 +5,15 @@
 namespace vdrec::app {
 
 AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
-                               int wantedAnchors, std::function<void()> onBack)
-    : state_(state), sink_(sink), volume_(volume), onBack_(std::move(onBack)) {
-    if (results::fileSystemKind(volume_.fileSystem) != results::FileSystemKind::Ntfs) {
+                               int wantedAnchors, std::function<void()> onBack, bool formattedDrive)
+    : state_(state),
+      sink_(sink),
+      volume_(volume),
+      onBack_(std::move(onBack)),
+      kind_(results::fileSystemKind(volume.fileSystem)),
+      formattedDrive_(formattedDrive) {
+    if (kind_ != results::FileSystemKind::Ntfs && kind_ != results::FileSystemKind::Fat16 &&
+        kind_ != results::FileSystemKind::Fat32) {
         sink_.message("not a valid drive.");
         backEnabled = true;
         return;
@@ -19,6 +25,7 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
         return;
     }
     clusterVisible = true;
+    if (kind_ == results::FileSystemKind::Fat16) anchorLabel = "Total fat16 Entries Found:";
     searching = true;
     session_->setSink(workerSink_);
     worker_.start(
@@ -43,17 +50,28 @@ void AnchorSearchPage::stopAndJoin() {
 void AnchorSearchPage::fillLists() {
     session_->setSink(sink_);
     anchorItems.clear();
-    for (const auto& anchor : session_->anchors()) anchorItems.push_back(platform::format("MFT_ENTRY:%zu", anchor.index));
-    clusterItems = {"8", "4", "2", "16", "32", "64"};
+    const char* itemFormat = kind_ == results::FileSystemKind::Fat16   ? "FAT_ENTRY:%zu"
+                             : kind_ == results::FileSystemKind::Fat32 ? "FAT32_ENTRY:%zu"
+                                                                       : "MFT_ENTRY:%zu";
+    for (const auto& anchor : session_->anchors()) anchorItems.push_back(platform::format(itemFormat, anchor.index));
+    clusterItems = results::clusterSizeItems(kind_, session_->bootSectorsPerCluster());
     anchorSelection = anchorItems.empty() ? -1 : 0;
     clusterSelection = 0;
     searching = false;
-    sink_.message(platform::format(
-        "Number of MFT-ENTRY found = %d . Please select the choice from combo box and click Parse button to proceed.",
-        static_cast<int>(anchorItems.size())));
+    const int found = static_cast<int>(anchorItems.size());
+    constexpr const char* kChoose = " . Please select the choice from combo box and click Parse button to proceed.";
+    if (kind_ == results::FileSystemKind::Fat16)
+        sink_.message(platform::format("Number of FAT-ENTRY found = %d", found) + kChoose);
+    else if (kind_ == results::FileSystemKind::Fat32 && found == 0)
+        sink_.message("NO FAT  FAT32-ENTRY found ..");
+    else if (kind_ == results::FileSystemKind::Fat32)
+        sink_.message(platform::format("Number of FAT32-ENTRY found = %d", found) + kChoose);
+    else
+        sink_.message(platform::format("Number of MFT-ENTRY found = %d", found) + kChoose);
     nextEnabled = backEnabled = true;
     progressVisible = pauseVisible = resumeVisible = stopVisible = false;
-    sink_.status("Parsing done.Click next to continue.");
+    sink_.status(kind_ == results::FileSystemKind::Ntfs ? "Parsing done.Click next to continue."
+                                                        : "Parsing done.Click Next to continue.");
 }
 
 void AnchorSearchPage::pause() {
@@ -90,6 +108,7 @@ app::ResultsPage* AnchorSearchPage::next() {
     results::AdvancedChoice choice;
     choice.anchorIndex = static_cast<size_t>(anchorSelection);
     choice.sectorsPerCluster = std::stoi(clusterItems[static_cast<size_t>(clusterSelection)]);
+    choice.formatted = formattedDrive_;
     visible = false;
     resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, results::ScanMode::Advanced,
                                                             std::move(session_), choice, [this] { visible = true; });

@@ -20,7 +20,7 @@ namespace vdrec::app {
 class AnchorSearchPage {
 public:
     AnchorSearchPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
-                   int wantedAnchors, std::function<void()> onBack = {});
+                   int wantedAnchors, std::function<void()> onBack = {}, bool formattedDrive = false);
     ~AnchorSearchPage();
     AnchorSearchPage(const AnchorSearchPage&) = delete;
     AnchorSearchPage& operator=(const AnchorSearchPage&) = delete;
@@ -70,6 +70,8 @@ private:
     platform::UiSink& sink_;
     volumes::VolumeEntry volume_;
     std::function<void()> onBack_;
+    results::FileSystemKind kind_;
+    bool formattedDrive_;
     std::unique_ptr<results::ScanSession> session_;
     std::unique_ptr<app::ResultsPage> resultsPage_;
     platform::PausableSink workerSink_{sink_, worker_};

@@ -1,5 +1,7 @@
 #include "app/pages/recovery_mode_page.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
 #include "app/pages/anchor_search_page.h"
@@ -9,9 +11,12 @@ namespace vdrec::app {
 RecoveryModePage::RecoveryModePage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                                    std::function<void()> onBack)
     : state_(state), sink_(sink), volume_(volume), prefix_(volume.fileSystem.substr(0, 3)), onBack_(std::move(onBack)) {
-    if (prefix_ == "fat" || prefix_ == "exF") deepVisible = false;
+    // The volume scan names file systems in capitals ("FAT16"), hand-made volumes in the
+    // page's own spelling ("fat16"): the prefix is compared without regard to case.
+    std::transform(prefix_.begin(), prefix_.end(), prefix_.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (prefix_ == "fat" || prefix_ == "exf") deepVisible = false;
     if (prefix_ == "ext") deepVisible = advancedVisible = false;
-    if (prefix_ == "HFS") advancedVisible = false;
+    if (prefix_ == "hfs") advancedVisible = false;
     selectStandard();
 }
 
@@ -54,7 +59,8 @@ int RecoveryModePage::wantedAnchors() const {
 RecoveryModePage::NextPage RecoveryModePage::next() {
     visible = false;
     if (scanMode == results::ScanMode::Advanced) {
-        anchorPage_ = std::make_unique<AnchorSearchPage>(state_, sink_, volume_, wantedAnchors(), [this] { visible = true; });
+        anchorPage_ = std::make_unique<AnchorSearchPage>(state_, sink_, volume_, wantedAnchors(), [this] { visible = true; },
+                                                         formattedDrive);
         return NextPage::AnchorSearch;
     }
     resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, scanMode, nullptr,
