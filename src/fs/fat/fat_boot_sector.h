@@ -9,7 +9,8 @@
 
 namespace vdrec::fs::fat {
 
-enum class FatType { Fat16, Fat32 };
+// Exfat: 32-bit FAT entries with no reserved bits, used by the exFAT parser's chains.
+enum class FatType { Fat16, Fat32, Exfat };
 
 struct FatBootSector {
     FatType type = FatType::Fat16;

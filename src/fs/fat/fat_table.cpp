@@ -42,8 +42,8 @@ std::optional<uint32_t> FatTable::entry(uint64_t cluster) const {
     if (type_ == FatType::Fat16) return static_cast<uint32_t>(bytes[in] | (bytes[in + 1] << 8));
     const uint32_t value = uint32_t{bytes[in]} | (uint32_t{bytes[in + 1]} << 8) | (uint32_t{bytes[in + 2]} << 16) |
                            (uint32_t{bytes[in + 3]} << 24);
-    // The top four bits are reserved.
-    return value & 0x0FFFFFFF;
+    // FAT32 reserves the top four bits; exFAT uses all 32.
+    return type_ == FatType::Fat32 ? value & 0x0FFFFFFF : value;
 }
 
 std::optional<uint64_t> FatTable::next(uint64_t cluster) const {
@@ -53,7 +53,7 @@ std::optional<uint64_t> FatTable::next(uint64_t cluster) const {
     // End marks (0xFFF8.., 0x0FFFFFF8..) and the bad mark lie above every data cluster a table
     // of this size can name, so the range test ends chains on them too.
     if (!isDataCluster(*value)) return std::nullopt;
-    const uint32_t badMark = type_ == FatType::Fat16 ? 0xFFF7 : 0x0FFFFFF7;
+    const uint32_t badMark = type_ == FatType::Fat16 ? 0xFFF7 : type_ == FatType::Fat32 ? 0x0FFFFFF7 : 0xFFFFFFF7;
     if (*value >= badMark) return std::nullopt;
     return *value;
 }
