@@ -20,8 +20,10 @@ int runAnchors(const AnchorsArgs& args) {
     OpenedVolume opened;
     if (!openVolume(args.selection, sink, opened)) return fail(sink, "file not opened..");
     opened.session->findAnchors(args.max < 1 ? 3 : args.max);
-    const auto anchors = opened.session->anchors();
+    auto anchors = opened.session->anchors();
     if (anchors.empty()) return fail(sink, "No File system Entry Found.Process cannot be continue...");
+    // exFAT: the cluster-heap anchors follow, for --heap.
+    for (const auto& heap : opened.session->heapAnchors()) anchors.push_back(heap);
     for (const auto& anchor : anchors) {
         if (args.json) {
             nlohmann::ordered_json out;

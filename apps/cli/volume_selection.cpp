@@ -49,7 +49,7 @@ void addSelectionOptions(CLI::App& command, SelectionOptions& options) {
 void addModeOptions(CLI::App& command, ModeOptions& options) {
     command.add_option("--mode", options.mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep"}));
     command.add_option("--anchor", options.anchor, "Advanced mode: the anchor to rebuild from (see `anchors`)");
-    command.add_option("--cluster", options.cluster, "Advanced mode: sectors per cluster (default: NTFS 8; FAT the boot sector's, else FAT16 4, FAT32 2)");
+    command.add_option("--cluster", options.cluster, "Advanced mode: sectors per cluster, exFAT its shift (default: NTFS 8; FAT the boot sector's, else FAT16 4, FAT32 2; exFAT the boot sector's, else 8)");
     command.add_option("--heap", options.heap, "Advanced exFAT mode: the cluster-heap anchor");
     command.add_option("--max-anchors", options.maxAnchors, "Advanced mode: anchors to search for (default 3)");
     command.add_flag("--formatted", options.formatted, "FAT: treat the drive as formatted (read files as consecutive clusters)");

@@ -39,13 +39,19 @@ std::vector<std::string> clusterSizeItems(FileSystemKind kind, std::optional<int
     // rebuilt at all.
     if ((kind == FileSystemKind::Fat16 || kind == FileSystemKind::Fat32) && bootSectorsPerCluster != 1)
         items.push_back("1");
+    // exFAT: cluster shifts. After the usual large ones, the smaller ones mkfs.exfat and Windows
+    // give volumes under 32 GiB (3 and 6 most often), without which those could not be rebuilt.
+    if (kind == FileSystemKind::Exfat)
+        for (int shift : {8, 9, 10, 11, 0, 1, 2, 3, 4, 5, 6, 7})
+            if (bootSectorsPerCluster != shift) items.push_back(platform::format("%d", shift));
     return items;
 }
 
 std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& volume, image::WizardState& state,
                                                  platform::UiSink& sink) {
     const FileSystemKind kind = fileSystemKind(volume.fileSystem);
-    if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat16 && kind != FileSystemKind::Fat32) {
+    if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat16 && kind != FileSystemKind::Fat32 &&
+        kind != FileSystemKind::Exfat) {
         sink.message("not a valid drive.");
         sink.status("Not a valid Drive .Go back");
         return nullptr;
@@ -55,6 +61,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
         return nullptr;
     }
     if (kind == FileSystemKind::Ntfs) return makeNtfsScanSession(volume, state.totalSectors, *state.reader, sink);
+    if (kind == FileSystemKind::Exfat) return makeExfatScanSession(volume, *state.reader, sink);
     return makeFatScanSession(kind, volume, *state.reader, sink);
 }
 

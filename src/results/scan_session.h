@@ -23,7 +23,7 @@ enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3 };
 // The anchor page's choices, for Advanced mode, and the recovery-mode page's formatted-drive flag.
 struct AdvancedChoice {
     size_t anchorIndex = 0;
-    int sectorsPerCluster = 8;  // "Sector Per Cluster :"; 0 keeps the parser's own
+    int sectorsPerCluster = 8;  // "Sector Per Cluster :" (exFAT: the cluster shift); 0 keeps the parser's own
     size_t heapIndex = 0;       // "Heap Offset :" (exFAT)
     bool formatted = false;     // "Is Drive Formated..?": FAT chains are not followed
 };
@@ -46,7 +46,10 @@ public:
     // The anchor search of the anchor page (Advanced mode); returns the number found.
     virtual size_t findAnchors(int maxCount) = 0;
     virtual std::vector<AnchorInfo> anchors() const = 0;
-    // The boot sector's sectors per cluster, when the anchor search could read it (FAT).
+    // The cluster-heap anchors (exFAT), found by the same search.
+    virtual std::vector<AnchorInfo> heapAnchors() const { return {}; }
+    // The boot sector's sectors per cluster (exFAT: its cluster shift), when the anchor search
+    // could read it.
     virtual std::optional<int> bootSectorsPerCluster() const { return std::nullopt; }
 
     // The scan worker: the file system's steps for `mode`, then the end of scan. False when the
@@ -76,5 +79,7 @@ std::unique_ptr<ScanSession> makeNtfsScanSession(const volumes::VolumeEntry& vol
                                                  image::ImageReader& reader, platform::UiSink& sink);
 std::unique_ptr<ScanSession> makeFatScanSession(FileSystemKind kind, const volumes::VolumeEntry& volume,
                                                 image::ImageReader& reader, platform::UiSink& sink);
+std::unique_ptr<ScanSession> makeExfatScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
+                                                  platform::UiSink& sink);
 
 }  // namespace vdrec::results
