@@ -88,6 +88,7 @@ AnchorSearchPage::AnchorSearchPage(Wizard& wizard, PageWindow* parentPage, app::
     connect(anchors_, &QComboBox::activated, this, [this](int index) { controller_.selectAnchor(index), refresh(); });
     connect(clusters_, &QComboBox::activated, this,
             [this](int index) { controller_.selectClusterSize(index), refresh(); });
+    connect(heap_, &QComboBox::activated, this, [this](int index) { controller_.selectHeap(index), refresh(); });
     connect(pause_, &QPushButton::clicked, this, [this] { controller_.pause(), refresh(); });
     connect(resume_, &QPushButton::clicked, this, [this] { controller_.resume(), refresh(); });
     connect(stop_, &QPushButton::clicked, this, [this] { controller_.stop(), refresh(); });
@@ -101,6 +102,7 @@ void AnchorSearchPage::refresh() {
     anchorLabel_->setText(qt(c.anchorLabel));
     fillItems(anchors_, c.anchorItems, c.anchorSelection);
     fillItems(clusters_, c.clusterItems, c.clusterSelection);
+    fillItems(heap_, c.heapItems, c.heapSelection);
     clusterLabel_->setVisible(c.clusterVisible);
     clusters_->setVisible(c.clusterVisible);
     heapLabel_->setVisible(c.heapVisible);

@@ -13,7 +13,7 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
       kind_(results::fileSystemKind(volume.fileSystem)),
       formattedDrive_(formattedDrive) {
     if (kind_ != results::FileSystemKind::Ntfs && kind_ != results::FileSystemKind::Fat16 &&
-        kind_ != results::FileSystemKind::Fat32) {
+        kind_ != results::FileSystemKind::Fat32 && kind_ != results::FileSystemKind::Exfat) {
         sink_.message("not a valid drive.");
         backEnabled = true;
         return;
@@ -26,6 +26,10 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
     }
     clusterVisible = true;
     if (kind_ == results::FileSystemKind::Fat16) anchorLabel = "Total fat16 Entries Found:";
+    if (kind_ == results::FileSystemKind::Exfat) {
+        anchorLabel = "Total fat64 Entries Found:";
+        heapVisible = true;
+    }
     searching = true;
     session_->setSink(workerSink_);
     worker_.start(
@@ -52,16 +56,25 @@ void AnchorSearchPage::fillLists() {
     anchorItems.clear();
     const char* itemFormat = kind_ == results::FileSystemKind::Fat16   ? "FAT_ENTRY:%zu"
                              : kind_ == results::FileSystemKind::Fat32 ? "FAT32_ENTRY:%zu"
+                             : kind_ == results::FileSystemKind::Exfat ? "FAT64_ENTRY:%zu"
                                                                        : "MFT_ENTRY:%zu";
     for (const auto& anchor : session_->anchors()) anchorItems.push_back(platform::format(itemFormat, anchor.index));
+    heapItems.clear();
+    for (const auto& heap : session_->heapAnchors()) heapItems.push_back(heap.text);
     clusterItems = results::clusterSizeItems(kind_, session_->bootSectorsPerCluster());
     anchorSelection = anchorItems.empty() ? -1 : 0;
+    heapSelection = heapItems.empty() ? -1 : 0;
     clusterSelection = 0;
     searching = false;
     const int found = static_cast<int>(anchorItems.size());
     constexpr const char* kChoose = " . Please select the choice from combo box and click Parse button to proceed.";
     if (kind_ == results::FileSystemKind::Fat16)
         sink_.message(platform::format("Number of FAT-ENTRY found = %d", found) + kChoose);
+    else if (kind_ == results::FileSystemKind::Exfat)
+        sink_.message(platform::format("Number of FAT64-ENTRY found = %d and Number of HeapOffset-ENTRY found =  %d  . "
+                                       "Please select the choice from ( Entry and Heap ) Combobox and click Parse "
+                                       "button to proceed.",
+                                       found, static_cast<int>(heapItems.size())));
     else if (kind_ == results::FileSystemKind::Fat32 && found == 0)
         sink_.message("NO FAT  FAT32-ENTRY found ..");
     else if (kind_ == results::FileSystemKind::Fat32)
@@ -108,6 +121,8 @@ app::ResultsPage* AnchorSearchPage::next() {
     results::AdvancedChoice choice;
     choice.anchorIndex = static_cast<size_t>(anchorSelection);
     choice.sectorsPerCluster = std::stoi(clusterItems[static_cast<size_t>(clusterSelection)]);
+    // No heap chosen: an index past the list, so the rebuild has no heap and builds nothing.
+    choice.heapIndex = heapSelection < 0 ? heapItems.size() : static_cast<size_t>(heapSelection);
     choice.formatted = formattedDrive_;
     visible = false;
     resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, results::ScanMode::Advanced,

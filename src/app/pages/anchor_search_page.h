@@ -31,6 +31,7 @@ public:
     void stop();
     void selectAnchor(int index) { anchorSelection = index; }
     void selectClusterSize(int index) { clusterSelection = index; }
+    void selectHeap(int index) { heapSelection = index; }
     // Opens the results page in Advanced mode; null when refused.
     app::ResultsPage* next();
     bool back();
@@ -51,8 +52,10 @@ public:
     std::string anchorLabel = "TFS :";
     std::vector<std::string> anchorItems;
     std::vector<std::string> clusterItems;
+    std::vector<std::string> heapItems;  // exFAT: the cluster-heap anchors
     int anchorSelection = -1;
     int clusterSelection = -1;
+    int heapSelection = -1;
     bool clusterVisible = false;
     bool heapVisible = false;
     bool progressVisible = true;
