@@ -24,9 +24,13 @@ void ExfatVolume::attachVolume(image::ImageReader& reader, int64_t startSector, 
     volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
 }
 
+// The volume ends where both the boot sector and the volume record say it may: a boot sector
+// cannot make the parser read (or allocate) past the volume it was found on.
 uint64_t ExfatVolume::volumeLimit() const {
-    if (boot_ && !advanced_ && boot_->volumeLength != 0 && boot_->volumeLength < (uint64_t{1} << 52))
-        return boot_->volumeLength << boot_->bytesPerSectorShift;
+    if (boot_ && !advanced_ && boot_->volumeLength != 0 && boot_->volumeLength < (uint64_t{1} << 52)) {
+        const uint64_t bootBytes = boot_->volumeLength << boot_->bytesPerSectorShift;
+        return volumeBytes_ != 0 ? std::min(bootBytes, volumeBytes_) : bootBytes;
+    }
     return volumeBytes_;
 }
 
@@ -50,7 +54,7 @@ bool ExfatVolume::checkBootSector() {
     // No more clusters than the FAT has entries for and the volume can hold.
     uint64_t clusters = std::min<uint64_t>(boot_->clusterCount, boot_->fatBytes() / 4 > 2 ? boot_->fatBytes() / 4 - 2 : 0);
     const uint64_t limit = volumeLimit();
-    if (limit > geometry_.heapStart) clusters = std::min(clusters, (limit - geometry_.heapStart) / geometry_.clusterBytes);
+    clusters = limit > geometry_.heapStart ? std::min(clusters, (limit - geometry_.heapStart) / geometry_.clusterBytes) : 0;
     geometry_.clusterCount = clusters;
     fat_.attach(*reader_, fat::FatType::Exfat, geometry_.fatStart, boot_->fatBytes(), clusters + 1);
     return true;

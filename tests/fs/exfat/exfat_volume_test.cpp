@@ -196,6 +196,18 @@ TEST(ExfatVolume, RefusesBootSectorsWithShiftsOutOfRange) {
     }
 }
 
+TEST(ExfatVolume, ABootSectorClaimingMoreThanTheVolumeHoldsReadsNoFurther) {
+    auto bytes = image("exfat.img");
+    for (size_t k = 72; k < 80; ++k) bytes[k] = 0x7F;  // VolumeLength
+    for (size_t k = 92; k < 96; ++k) bytes[k] = 0xFF;  // ClusterCount
+    bytes[84] = 0xFF, bytes[85] = 0xFF;                // FatLength
+    ScannedVolume volume(std::move(bytes));
+    ASSERT_TRUE(volume.standard());
+    // 8 MiB as the volume record says, the heap from 2 MiB on: 1536 clusters of 4 KiB.
+    EXPECT_EQ(volume.parser.geometry().clusterCount, 1536u);
+    EXPECT_EQ(countPrefix(volume.listing(), "root-"), 210u);
+}
+
 TEST(ExfatVolume, AdvancedModeRebuildsAVolumeWhoseBootRegionAndBackupAreZeroed) {
     ScannedVolume volume(image("exfat-noboot.img"));
     EXPECT_FALSE(volume.parser.checkBootSector());
