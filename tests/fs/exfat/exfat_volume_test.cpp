@@ -106,6 +106,8 @@ TEST(ExfatVolume, ListsARootAndAFolderSpanningSeveralClustersWhole) {
     // and entry sets straddle cluster ends.
     EXPECT_EQ(countPrefix(listed, "root-"), 210u);
     EXPECT_EQ(countPrefix(listed, "Many/item-"), 300u);
+    // Contiguous folders have no FAT chain: all three clusters are read in a row.
+    EXPECT_EQ(countPrefix(listed, "Contiguous/empty-"), 100u);
     for (const char* path : {"root-001.txt", "root-210.txt", "Many/item-001.txt", "Many/item-300.txt"}) {
         ASSERT_TRUE(listed.count(path)) << path;
         EXPECT_EQ(listed.at(path).size, 22u) << path;
