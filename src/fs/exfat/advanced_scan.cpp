@@ -142,7 +142,7 @@ void ExfatVolume::buildFromCandidates() {
 
     // The root is the folder holding the volume label, else the first set found.
     const uint64_t rootCluster = clusterOf(labelPosition_.value_or(candidates_.front()));
-    walkFrom(0, directoryClusters(rootCluster, false, 0));
+    walkFrom(0, rootCluster, false, 0);
 
     // Folders found by the scan: their first clusters are reached through them, not as lost ones.
     std::vector<uint8_t> buffer(2 * clusterBytes);
@@ -171,7 +171,7 @@ void ExfatVolume::buildFromCandidates() {
             if (!decoded) continue;
             const int64_t index = appendEntry(decoded->set, 1, position);
             if (decoded->set.isFolder())
-                walkFrom(index, directoryClusters(decoded->set.firstCluster, decoded->set.contiguous(), decoded->set.dataLength));
+                walkFrom(index, decoded->set.firstCluster, decoded->set.contiguous(), decoded->set.dataLength);
         }
     }
 }

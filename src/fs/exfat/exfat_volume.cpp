@@ -126,21 +126,27 @@ void ExfatVolume::walkRootDirectory() {
     advanced_ = false;
     appendPlaceholder(kRootPlaceholderName);
     if (!boot_ || reader_ == nullptr) return;
-    walkFrom(0, directoryClusters(boot_->rootCluster, false, 0));
+    walkFrom(0, boot_->rootCluster, false, 0);
 }
 
-void ExfatVolume::walkFrom(int64_t owner, std::vector<uint64_t> clusters) {
+void ExfatVolume::walkFrom(int64_t owner, uint64_t firstCluster, bool contiguous, uint64_t dataLength) {
     struct Pending {
         int64_t owner;
-        std::vector<uint64_t> clusters;
+        uint64_t firstCluster;
+        bool contiguous;
+        uint64_t dataLength;
     };
-    std::vector<Pending> stack;
-    stack.push_back({owner, std::move(clusters)});
+    // Live folders first, depth first; deleted ones after them all, so that a deleted folder
+    // whose clusters were reused cannot claim a live folder's clusters before the live one does.
+    std::vector<Pending> live{{owner, firstCluster, contiguous, dataLength}};
+    std::vector<Pending> deleted;
     std::vector<std::byte> entries;
-    while (!stack.empty() && !stopRequested) {
-        Pending folder = std::move(stack.back());
-        stack.pop_back();
-        if (!readClusters(folder.clusters, entries)) continue;
+    while ((!live.empty() || !deleted.empty()) && !stopRequested) {
+        std::vector<Pending>& from = live.empty() ? deleted : live;
+        const Pending folder = from.back();
+        from.pop_back();
+        const std::vector<uint64_t> clusters = directoryClusters(folder.firstCluster, folder.contiguous, folder.dataLength);
+        if (!readClusters(clusters, entries)) continue;
         const platform::Bytes stream(entries.data(), entries.size());
         std::vector<Pending> below;
         // One entry stream across all the folder's clusters: a set may straddle a cluster end.
@@ -150,18 +156,17 @@ void ExfatVolume::walkFrom(int64_t owner, std::vector<uint64_t> clusters) {
                 at += kEntryBytes;
                 continue;
             }
-            const size_t inCluster = at / geometry_.clusterBytes;
-            const uint64_t position = *geometry_.clusterOffset(folder.clusters[inCluster]) + at % geometry_.clusterBytes;
-            const int64_t index = appendEntry(decoded->set, folder.owner, position);
+            const uint64_t position = *geometry_.clusterOffset(clusters[at / geometry_.clusterBytes]) + at % geometry_.clusterBytes;
             const EntrySet& set = decoded->set;
+            const int64_t index = appendEntry(set, folder.owner, position);
             if (set.isFolder()) {
-                auto sub = directoryClusters(set.firstCluster, set.contiguous(), set.dataLength);
-                if (!sub.empty()) below.push_back({index, std::move(sub)});
+                if (set.deleted) deleted.push_back({index, set.firstCluster, set.contiguous(), set.dataLength});
+                else below.push_back({index, set.firstCluster, set.contiguous(), set.dataLength});
             }
             at += decoded->entries * kEntryBytes;
         }
         // Depth first, folders in on-disk order.
-        for (auto it = below.rbegin(); it != below.rend(); ++it) stack.push_back(std::move(*it));
+        for (auto it = below.rbegin(); it != below.rend(); ++it) live.push_back(*it);
     }
 }
 

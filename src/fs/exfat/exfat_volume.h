@@ -106,8 +106,9 @@ private:
     // The clusters of a directory: its FAT chain, or for a contiguous one ceil(length / cluster)
     // consecutive clusters; none already visited, none outside the heap.
     std::vector<uint64_t> directoryClusters(uint64_t first, bool contiguous, uint64_t dataLength);
-    // Walks the folder `owner` whose entries lie in `clusters`, and every folder below it.
-    void walkFrom(int64_t owner, std::vector<uint64_t> clusters);
+    // Walks the folder `owner` starting at `firstCluster` (FAT chain unless contiguous), and every
+    // folder below it.
+    void walkFrom(int64_t owner, uint64_t firstCluster, bool contiguous, uint64_t dataLength);
     // Reads the clusters of a directory as one entry stream.
     bool readClusters(const std::vector<uint64_t>& clusters, std::vector<std::byte>& into) const;
     std::vector<Extent> fileExtents(const EntrySet& set, bool& complete) const;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -183,6 +184,33 @@ TEST(ExfatVolume, SavesLiveDeletedAndFragmentedFilesWithTheirBytesAndModificatio
         EXPECT_EQ(info.st_mtime, c.modified) << c.path;
     }
     EXPECT_EQ(listed.at("prealloc.bin").size, 19200u);
+}
+
+// The File entry of the set whose first name entry reads `name` (ASCII).
+size_t setPosition(const std::vector<uint8_t>& bytes, const std::string& name) {
+    std::string pattern = "\xC1";
+    std::string units;
+    for (char c : name) units += std::string{c, '\0'};
+    for (size_t at = 64; at + 2 + units.size() <= bytes.size(); at += kEntryBytes)
+        if (bytes[at] == 0xC1 && std::equal(units.begin(), units.end(), bytes.begin() + static_cast<ptrdiff_t>(at + 2)))
+            return at - 64;
+    return 0;
+}
+
+TEST(ExfatVolume, ADeletedFolderWhoseClustersWereReusedLeavesThemToTheLiveFolder) {
+    auto bytes = image("exfat.img");
+    const size_t docs = setPosition(bytes, "Docs"), many = setPosition(bytes, "Many");
+    ASSERT_TRUE(docs != 0 && many != 0 && docs < many);
+    // Docs, listed before Many, becomes a deleted folder that once held Many's clusters.
+    bytes[docs] = 0x05, bytes[docs + 32] = 0x40, bytes[docs + 64] = 0x41;
+    std::copy_n(bytes.begin() + static_cast<ptrdiff_t>(many + 32), 32, bytes.begin() + static_cast<ptrdiff_t>(docs + 32));
+    bytes[docs + 32] = 0x40;
+    ScannedVolume volume(std::move(bytes));
+    ASSERT_TRUE(volume.standard());
+    const auto listed = volume.listing();
+    EXPECT_EQ(countPrefix(listed, "Many/item-"), 300u);
+    ASSERT_TRUE(listed.count("Many"));
+    EXPECT_FALSE(listed.at("Many").deleted);
 }
 
 TEST(ExfatVolume, RefusesBootSectorsWithShiftsOutOfRange) {
