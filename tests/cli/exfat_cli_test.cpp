@@ -92,6 +92,8 @@ TEST(ExfatCli, AdvancedModeRebuildsVolumesWithoutBootRegion) {
     const struct {
         const char *intact, *damaged, *choice;
     } cases[] = {{"exfat.img", "exfat-noboot.img", "--anchor 0 --heap 0 --cluster 3"},
+                 // Without --cluster: the shift inferred from the root, 3.
+                 {"exfat.img", "exfat-noboot.img", ""},
                  // The backup boot region gives the heap and the cluster shift.
                  {"exfat-32k.img", "exfat-32k-noboot.img", "--anchor 0 --heap 0"}};
     for (const auto& c : cases) {

@@ -26,6 +26,39 @@ constexpr std::array<uint8_t, 8> kFatStart = {0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF
 std::optional<int> ExfatVolume::bootClusterShift() const {
     if (boot_ && boot_->bytesPerSectorShift == 9) return boot_->sectorsPerClusterShift;
     if (backupBoot_ && backupBoot_->bytesPerSectorShift == 9) return backupBoot_->sectorsPerClusterShift;
+    return inferredClusterShift_;
+}
+
+std::optional<int> ExfatVolume::inferClusterShift(uint64_t heapStart) const {
+    // The root holds the allocation bitmap entry (0x81) and the up-case table entry (0x82) among
+    // its first entries, after the volume label if there is one; formatters put it near the
+    // heap's start, after the bitmap and the up-case table.
+    constexpr uint64_t kSearchBytes = 16u << 20;
+    const uint64_t limit = volumeLimit();
+    if (reader_ == nullptr || heapStart >= limit) return std::nullopt;
+    const uint64_t bytes = std::min(kSearchBytes, limit - heapStart) / image::kSectorSize * image::kSectorSize;
+    std::vector<uint8_t> area(bytes);
+    if (bytes == 0 || heapStart > INT64_MAX || !reader_->readAt(static_cast<int64_t>(heapStart), area.data(), static_cast<uint32_t>(bytes)))
+        return std::nullopt;
+    const platform::ByteReader in(platform::Bytes(reinterpret_cast<const std::byte*>(area.data()), area.size()));
+    for (uint64_t sector = 0; sector < bytes; sector += image::kSectorSize) {
+        const size_t bitmapAt = in.u8Or0(sector) == entry_type::kVolumeLabel ? sector + kEntryBytes : sector;
+        if (in.u8Or0(bitmapAt) != 0x81 || in.u8Or0(bitmapAt + kEntryBytes) != 0x82) continue;
+        const uint64_t bitmapBytes = in.le64Or0(bitmapAt + 24);
+        const uint64_t upcaseCluster = in.le32Or0(bitmapAt + kEntryBytes + 20);
+        const uint64_t upcaseBytes = in.le64Or0(bitmapAt + kEntryBytes + 24);
+        if (bitmapBytes == 0 || bitmapBytes > (uint64_t{1} << 29) || upcaseCluster < 2) continue;
+        const uint64_t leastClusters = (bitmapBytes - 1) * 8 + 1;
+        for (int shift = 16; shift >= 0; --shift) {
+            const uint64_t clusterBytes = uint64_t{image::kSectorSize} << shift;
+            if (sector % clusterBytes != 0) continue;
+            const uint64_t rootCluster = sector / clusterBytes + 2;
+            const uint64_t upcaseEnd = upcaseCluster + (upcaseBytes + clusterBytes - 1) / clusterBytes;
+            if (rootCluster < upcaseEnd) continue;
+            if (leastClusters > (limit - heapStart) / clusterBytes) continue;
+            return shift;
+        }
+    }
     return std::nullopt;
 }
 
@@ -79,6 +112,8 @@ size_t ExfatVolume::findHeapAnchors(int wantedCount) {
         }
         if (heapAnchors_.size() > static_cast<size_t>(wantedCount)) break;
     }
+    inferredClusterShift_.reset();
+    if (!boot_ && !backupBoot_ && !heapAnchors_.empty()) inferredClusterShift_ = inferClusterShift(heapAnchors_.front());
     // A readable boot sector names the heap: its offset replaces the first find.
     if (boot_) {
         if (heapAnchors_.empty()) heapAnchors_.push_back(boot_->heapStart());

@@ -67,7 +67,8 @@ public:
     size_t findHeapAnchors(int wantedCount);
     const std::vector<uint64_t>& fatAnchors() const { return fatAnchors_; }
     const std::vector<uint64_t>& heapAnchors() const { return heapAnchors_; }
-    // The boot sector's (or its backup's) cluster shift, when one could be read.
+    // The boot sector's (or its backup's) cluster shift, when one could be read; without either,
+    // the shift the heap anchor search inferred from the root's allocation bitmap entry.
     std::optional<int> bootClusterShift() const;
     bool prepareAdvanced(uint64_t fatAnchor, uint64_t heapAnchor, int clusterShift);
     void scanForCandidates();
@@ -116,6 +117,9 @@ private:
     template <typename Write>
     bool copyData(const EntrySet& set, Write&& write) const;
     uint64_t volumeLimit() const;
+    // The largest cluster shift under which the root found after `heapStart` starts a cluster
+    // after the up-case table and the clusters its bitmap counts fit in the volume.
+    std::optional<int> inferClusterShift(uint64_t heapStart) const;
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
@@ -133,6 +137,7 @@ private:
     std::vector<uint64_t> heapAnchors_;
     std::vector<uint64_t> candidates_;     // File entry positions, ascending
     std::optional<uint64_t> labelPosition_;  // the last volume label entry the scan met
+    std::optional<int> inferredClusterShift_;
 };
 
 }  // namespace vdrec::fs::exfat

@@ -255,6 +255,16 @@ TEST(ExfatVolume, AdvancedModeRebuildsAVolumeWhoseBootRegionAndBackupAreZeroed) 
     EXPECT_FALSE(listed.count("ORPHAN ENTRY")) << "nothing is lost when the root is found";
 }
 
+TEST(ExfatVolume, WithoutAnyBootSectorTheClusterShiftIsInferredFromTheRoot) {
+    // Boot region and backup zeroed: the root's bitmap entry counts 1536 clusters, which fit the
+    // 6 MiB after the heap's start only with 4 KiB clusters.
+    ScannedVolume volume(image("exfat-noboot.img"));
+    EXPECT_FALSE(volume.parser.checkBootSector());
+    volume.parser.findFatAnchors(3);
+    volume.parser.findHeapAnchors(3);
+    EXPECT_EQ(volume.parser.bootClusterShift(), 3);
+}
+
 TEST(ExfatVolume, AdvancedModeTakesTheHeapFromAnIntactBackupBootRegion) {
     ScannedVolume volume(image("exfat-32k-noboot.img"));
     EXPECT_FALSE(volume.parser.checkBootSector());
