@@ -26,6 +26,7 @@ std::string attributeLetters(uint32_t flags) {
 }  // namespace
 
 uint64_t NtfsVolume::dataSize(int64_t index) {
+    index = recordIndex(index);
     if (index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].sizeCached)
         return entries_[index].dataSize;
     const DataStream stream = readDataStream(index);
@@ -36,6 +37,7 @@ std::string NtfsVolume::sizeText(int64_t index) { return formatSize(dataSize(ind
 
 TimesAndAttributes NtfsVolume::timesAndAttributes(int64_t index) {
     TimesAndAttributes texts;
+    index = recordIndex(index);
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
     auto record = std::make_unique<MftRecord>();
     if (entries_[index].recordOffset == kNoRecordOffset) return texts;
@@ -65,8 +67,9 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     CopyResult result;
     if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
         return result;
+    const int64_t record = recordIndex(index);
     bool recordIsFile = false;
-    const DataStream stream = readDataStream(index, &recordIsFile);
+    const DataStream stream = readDataStream(record, &recordIsFile);
     if (!recordIsFile) {
         sink_.message("Not a valid entry...");
         return result;
@@ -102,7 +105,7 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     }
     result.bytesWritten = copied.length;
 
-    const NtfsEntry& entry = entries_[index];
+    const NtfsEntry& entry = entries_[record];
     if (entry.timesCached) {
         // Linux offers no way to set the creation time.
         if (entry.cachedHasTimes)
@@ -111,10 +114,10 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
         result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
         return result;
     }
-    auto record = std::make_unique<MftRecord>();
-    readRecord(entries_[index].recordOffset, *record);
-    for (const AttributeHeader& attribute : *record) {
-        if (const auto info = decodeStandardInformation(*record, attribute)) {
+    auto decoded = std::make_unique<MftRecord>();
+    readRecord(entry.recordOffset, *decoded);
+    for (const AttributeHeader& attribute : *decoded) {
+        if (const auto info = decodeStandardInformation(*decoded, attribute)) {
             // Linux offers no way to set the creation time.
             platform::setFileTimes(destinationPath, platform::fromFileTime(info->accessTime),
                                    platform::fromFileTime(info->modificationTime));
@@ -128,7 +131,7 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
 std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t maxBytes) {
     if (reader_ == nullptr) return std::nullopt;
     bool recordIsFile = false;
-    const DataStream stream = readDataStream(index, &recordIsFile);
+    const DataStream stream = readDataStream(recordIndex(index), &recordIsFile);
     if (!recordIsFile || entries_[index].isFolder()) return std::nullopt;
     if (!stream.present) return std::vector<uint8_t>{};
     if (stream.outputLength(geometry().clusterBytes) > maxBytes) return std::nullopt;
