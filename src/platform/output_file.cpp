@@ -49,6 +49,10 @@ int OutputFile::reserve(uint64_t length) {
     return result;
 }
 
+int OutputFile::setTimes(std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
+    return setOpenFileTimes(fd_, accessed, modified);
+}
+
 int OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;

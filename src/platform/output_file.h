@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/file_times.h"
 
 namespace vdrec::platform {
 
@@ -24,6 +27,8 @@ public:
     int setLength(uint64_t length);
     // Reserves `length` bytes of real disk space, so that a full target is found up front.
     int reserve(uint64_t length);
+    // Last access and last write, set after the last write (a write would change them again).
+    int setTimes(std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
     int close();
 
 private:

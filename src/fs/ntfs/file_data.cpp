@@ -68,8 +68,10 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
         return result;
     const int64_t record = recordIndex(index);
-    bool recordIsFile = false;
-    const DataStream stream = readDataStream(record, &recordIsFile);
+    // Runs kept while parsing spare reading the record again; they were taken from a FILE record.
+    std::optional<DataStream> kept = keptDataStream(record);
+    bool recordIsFile = kept.has_value();
+    const DataStream stream = kept ? std::move(*kept) : readDataStream(record, &recordIsFile);
     if (!recordIsFile) {
         sink_.message("Not a valid entry...");
         return result;
@@ -97,6 +99,10 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     error = copied.error;
     // Holes and zero tails are left to the file length, so sparse files stay sparse here too.
     if (error == 0 && writtenEnd != copied.length) error = file->setLength(copied.length);
+    // Linux offers no way to set the creation time. A failure to set times is not a failed copy.
+    if (error == 0) {
+        if (const auto times = recordedTimes(record)) file->setTimes(times->first, times->second);
+    }
     const int closed = file->close();
     if (error == 0) error = closed;
     if (error != 0) {
@@ -104,28 +110,22 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
         return result;
     }
     result.bytesWritten = copied.length;
+    result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
+    return result;
+}
 
+std::optional<std::pair<platform::UnixTime, platform::UnixTime>> NtfsVolume::recordedTimes(int64_t record) {
     const NtfsEntry& entry = entries_[record];
     if (entry.timesCached) {
-        // Linux offers no way to set the creation time.
-        if (entry.cachedHasTimes)
-            platform::setFileTimes(destinationPath, platform::fromFileTime(entry.accessTime),
-                                   platform::fromFileTime(entry.modificationTime));
-        result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
-        return result;
+        if (!entry.cachedHasTimes) return std::nullopt;
+        return std::pair{platform::fromFileTime(entry.accessTime), platform::fromFileTime(entry.modificationTime)};
     }
     auto decoded = std::make_unique<MftRecord>();
     readRecord(entry.recordOffset, *decoded);
-    for (const AttributeHeader& attribute : *decoded) {
-        if (const auto info = decodeStandardInformation(*decoded, attribute)) {
-            // Linux offers no way to set the creation time.
-            platform::setFileTimes(destinationPath, platform::fromFileTime(info->accessTime),
-                                   platform::fromFileTime(info->modificationTime));
-            break;
-        }
-    }
-    result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
-    return result;
+    for (const AttributeHeader& attribute : *decoded)
+        if (const auto info = decodeStandardInformation(*decoded, attribute))
+            return std::pair{platform::fromFileTime(info->accessTime), platform::fromFileTime(info->modificationTime)};
+    return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t maxBytes) {

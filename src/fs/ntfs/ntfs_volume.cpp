@@ -154,6 +154,8 @@ void NtfsVolume::clearEntries() {
     entries_.shrink_to_fit();
     namePool_.clear();
     namePool_.shrink_to_fit();
+    runPool_.clear();
+    runPool_.shrink_to_fit();
     foundRecords_.clear();
     deferredNames_.clear();
     recordSlots_ = 0;

@@ -20,6 +20,7 @@
 #include "fs/ntfs/ntfs_entry.h"
 #include "fs/ntfs/run_list.h"
 #include "image/image_reader.h"
+#include "platform/file_times.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ntfs {
@@ -131,6 +132,11 @@ private:
     void linkName(int64_t nameIndex, int64_t recordIndex);
     void resolveDeferredNames();
     void cacheListFacts(const MftRecord& record, NtfsEntry& entry);
+    void keepRuns(const MftRecord& record, const DataStream& stream, NtfsEntry& entry);
+    // The data of a file whose runs were kept while parsing; nullopt when they were not.
+    std::optional<DataStream> keptDataStream(int64_t index) const;
+    // The access and modification times of the record's standard information, for saving.
+    std::optional<std::pair<platform::UnixTime, platform::UnixTime>> recordedTimes(int64_t record);
     void assignName(NtfsEntry& entry, std::string_view utf8);
     int64_t appendEntry(std::array<char, 4> magic, uint64_t recordOffset);
     static std::array<char, 4> magicOf(platform::Bytes bytes);
@@ -167,6 +173,7 @@ private:
     std::optional<NtfsBootSector> boot_;
     std::vector<NtfsEntry> entries_;
     std::string namePool_;  // every entry's UTF-8 name, back to back
+    std::vector<uint8_t> runPool_;  // mapping pairs of plain one-extent files, back to back
     std::vector<MftAnchor> anchors_;
     std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs come from
     std::unique_ptr<MftRecord> record_;        // decoding scratch of the record loop

@@ -168,6 +168,42 @@ void NtfsVolume::cacheListFacts(const MftRecord& record, NtfsEntry& entry) {
     const DataStream stream = dataStreamOf(record, false);
     entry.dataSize = stream.present ? stream.outputLength(geometry().clusterBytes) : 0;
     entry.sizeCached = true;
+    keepRuns(record, stream, entry);
+}
+
+// Saving then copies without reading the record again. Only the plain case is kept (one extent
+// from VCN 0, neither compressed nor cut short, every byte initialized): a few bytes per file.
+void NtfsVolume::keepRuns(const MftRecord& record, const DataStream& stream, NtfsEntry& entry) {
+    entry.runsLength = 0;
+    if (!record.header.isFile() || !stream.present || stream.resident || stream.compressed() || !stream.complete) return;
+    if (stream.initializedSize != stream.realSize || entry.dataSize != stream.realSize) return;
+    const AttributeHeader* data = nullptr;
+    for (const AttributeHeader& attribute : record) {
+        if (attribute.type != kAttrData || attribute.nameLength != 0) continue;
+        if (data != nullptr) return;
+        data = &attribute;
+    }
+    if (data == nullptr || !data->nonResident || data->firstVcn != 0) return;
+    const platform::Bytes pairs = record.mappingPairs(*data);
+    // Decoded again without the attribute's VCN bound, the pairs must give the same runs.
+    const std::vector<DataRun> runs = fs::ntfs::decodeDataRuns(pairs, UINT64_MAX);
+    if (runs.size() != stream.runs.size() || totalClusters(runs) != totalClusters(stream.runs)) return;
+    if (pairs.empty() || pairs.size() > UINT16_MAX) return;
+    entry.runsOffset = runPool_.size();
+    entry.runsLength = static_cast<uint16_t>(pairs.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(pairs.data());
+    runPool_.insert(runPool_.end(), bytes, bytes + pairs.size());
+}
+
+std::optional<DataStream> NtfsVolume::keptDataStream(int64_t index) const {
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return std::nullopt;
+    const NtfsEntry& entry = entries_[index];
+    if (entry.runsLength == 0 || entry.runsOffset + entry.runsLength > runPool_.size()) return std::nullopt;
+    DataStream stream;
+    stream.present = true;
+    stream.runs = fs::ntfs::decodeDataRuns(platform::asBytes(runPool_.data() + entry.runsOffset, entry.runsLength), UINT64_MAX);
+    stream.realSize = stream.allocatedSize = stream.initializedSize = entry.dataSize;
+    return stream;
 }
 
 void NtfsVolume::linkToParent(int64_t index) {
