@@ -69,6 +69,29 @@ TEST(RecoveryModes, DeepModeGivesRecycledFilesTheirNamesOnAVolumeWithoutBootSect
     EXPECT_EQ(text(parsed->save(file)), "report");
 }
 
+TEST(RecoveryModes, DeepModeOnABootlessCopyRestoresTheRecycleBinAsTheIntactVolumeShowsIt) {
+    const std::string intactImage = vdrec::test::fixture("ntfs-recycle.img");
+    test::TestVolume intact(intactImage, 0, "4");
+    intact.scan();
+    results::ResultsModel intactModel(intact.adapter);
+    intactModel.buildTopLevel();
+    intactModel.restoreRecycledNames();
+    test::TestVolume deep(vdrec::test::fixture("ntfs-recycle-noboot.img"), 0, "4");
+    deep.scan(NtfsVolume::kDeep);
+    results::ResultsModel deepModel(deep.adapter);
+    deepModel.buildTopLevel();
+    deepModel.restoreRecycledNames();
+    EXPECT_EQ(deep.listing(), intact.listing());
+    const std::string bin = "$RECYCLE.BIN/S-1-5-21-2718281828-3141592653-1618033988-1001/";
+    for (const char* name : {"meeting minutes.txt", "budget 2023.xlsx", "letter.doc"}) {
+        const EntryRef entry = deep.find(bin + name);
+        ASSERT_NE(entry, kNoEntry) << name;
+        const EntryRef known = intact.find(bin + name);
+        ASSERT_NE(known, kNoEntry) << name;
+        EXPECT_EQ(deep.save(entry), test::icat(intactImage, 0, uint64_t(intact.parser.recordIndex(known)))) << name;
+    }
+}
+
 TEST(RecoveryModes, AnchorSearchFindsBothMftsOfAVolumeFormattedOver) {
     const std::string image = vdrec::test::fixture("ntfs-formatted-over.img");
     test::TestVolume volume(image, 0, "8");
