@@ -117,7 +117,7 @@ void NtfsVolume::assignNames(int64_t index) {
         int64_t target = index;
         // Entry 0 is never anyone's child, so the MFT's own name gets an entry of its own.
         if (taken > 0 || entries_[index].hasName || (index == 0 && linking_)) {
-            const NtfsEntry& record = entries_[index];
+            const NtfsEntry record = entries_[index];  // a copy: appending may move the entries
             target = appendEntry(record.magic, record.recordOffset);
             NtfsEntry& extra = entries_[target];
             extra.recordIndex = index;
