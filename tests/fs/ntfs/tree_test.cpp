@@ -127,6 +127,18 @@ TEST(Tree, ReadsAnMftWhoseOwnNameLivesInAnExtensionRecordInEveryMode) {
     }
 }
 
+TEST(AdvancedScan, FindsAnMftWhoseOwnNameLivesInAnExtensionRecord) {
+    PatchedVolume volume;
+    fragmentMftWithItsNameInRecord17(volume);
+    volume.patch(3, {'X', 'X', 'X', 'X'});
+    vdrec::test::writeFile(volume.path(), volume.image);
+    test::TestVolume parsed(volume.path(), 0, "4");
+    EXPECT_EQ(parsed.advanced(0, 8), 1);
+    ASSERT_EQ(parsed.parser.anchors().size(), 1u);
+    EXPECT_EQ(parsed.parser.anchors()[0].sector, PatchedVolume::kMftCluster * 8);
+    EXPECT_EQ(parsed.save(parsed.find("p1.txt")).size(), 20u);
+}
+
 TEST(Tree, ListsEveryLongNameOfARecordAndSavesEachAsTheSameData) {
     PatchedVolume volume;
     volume.putRecord(16, RecordBuilder(1, 16)
