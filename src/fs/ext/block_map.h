@@ -15,6 +15,8 @@ struct BlockRun {
     uint64_t physical = 0;  // first volume block
     uint64_t count = 0;
     bool unwritten = false;  // preallocated: reads as zeros
+
+    bool operator==(const BlockRun&) const = default;
 };
 
 struct BlockMap {

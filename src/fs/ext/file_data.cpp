@@ -111,12 +111,18 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         const uint64_t bytes = std::min(run.count * blockBytes, size - start);
         for (uint64_t done = 0; done < bytes && error == 0; done += kCopyChunkBytes) {
             const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
-            // An unreadable piece stays zeros at its place; later data keeps its offset.
-            if (!readBytes(run.physical * blockBytes + done, buffer, piece)) {
-                complete = false;
+            if (readBytes(run.physical * blockBytes + done, buffer, piece)) {
+                error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
                 continue;
             }
-            error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
+            // Block by block then: an unreadable block stays zeros at its place and later data
+            // keeps its offset.
+            complete = false;
+            for (uint64_t at = 0; at < piece && error == 0; at += blockBytes) {
+                const uint64_t bytes = std::min(blockBytes, piece - at);
+                if (readBytes(run.physical * blockBytes + done + at, buffer, bytes))
+                    error = file->writeAt(start + done + at, buffer.data(), static_cast<size_t>(bytes));
+            }
         }
     }
     if (error == 0) error = file->setLength(size);
