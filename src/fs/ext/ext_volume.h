@@ -102,6 +102,8 @@ private:
     // unused count.
     uint64_t usableSlots(uint64_t group) const;
     MapLimits limitsFor(uint64_t size) const;
+    // A removed file's runs without the blocks the volume has given to others since.
+    BlockMap unclaimedPart(const BlockMap& map) const;
     void readDirectory(uint32_t inode, const Inode& record);
     const InodeSlot* slot(uint32_t inode) const;
     void status(std::string_view text) { sink_.status(text); }

@@ -47,6 +47,38 @@ std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
     return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
 }
 
+BlockMap ExtVolume::unclaimedPart(const BlockMap& map) const {
+    BlockMap out;
+    out.complete = map.complete;
+    const Superblock& sb = *superblock_;
+    std::vector<std::byte> bitmap;
+    uint64_t bitmapGroup = UINT64_MAX;
+    for (const BlockRun& run : map.runs) {
+        for (uint64_t k = 0; k < run.count; ++k) {
+            const uint64_t block = run.physical + k;
+            if (run.unwritten || block < sb.firstDataBlock) continue;
+            const uint64_t group = (block - sb.firstDataBlock) / sb.blocksPerGroup;
+            if (group != bitmapGroup) {
+                bitmapGroup = group;
+                if (group >= groups_.size() || !readBlock(groups_[group].blockBitmap, bitmap)) bitmap.clear();
+            }
+            const uint64_t bit = (block - sb.firstDataBlock) % sb.blocksPerGroup;
+            // A block marked in use belongs to another file now: this one's data there is lost.
+            if (bitmap.empty() || (std::to_integer<uint8_t>(bitmap[bit / 8]) >> (bit % 8) & 1) != 0) {
+                out.complete = false;
+                continue;
+            }
+            const BlockRun piece{run.logical + k, block, 1, false};
+            if (!out.runs.empty() && out.runs.back().logical + out.runs.back().count == piece.logical &&
+                out.runs.back().physical + out.runs.back().count == piece.physical)
+                ++out.runs.back().count;
+            else
+                out.runs.push_back(piece);
+        }
+    }
+    return out;
+}
+
 ExtListTexts ExtVolume::listTexts(int64_t index) const {
     ExtListTexts texts;
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
@@ -89,6 +121,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     } else if (inode) {
         const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
         map = mapBlocks(*inode, limitsFor(size), read);
+        if (e.removed) map = unclaimedPart(map);
     }
     // A removed file whose map was cleared on deletion: saying so beats writing zeros as if whole.
     if (e.removed && size != 0 && map.runs.empty() && linkText.empty()) {
@@ -152,7 +185,8 @@ std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t ma
         return data;
     }
     const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
-    const BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
+    BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
+    if (e.removed) map = unclaimedPart(map);
     if (!map.complete || (e.removed && e.size != 0 && map.runs.empty())) return std::nullopt;
     const uint64_t blockBytes = superblock_->blockBytes;
     std::vector<std::byte> buffer;

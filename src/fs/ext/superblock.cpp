@@ -63,9 +63,11 @@ std::vector<GroupDescriptor> decodeGroupDescriptors(platform::Bytes table, const
     for (uint64_t g = 0; g < count && in.has(static_cast<size_t>(g * size), static_cast<size_t>(size)); ++g) {
         const size_t at = static_cast<size_t>(g * size);
         GroupDescriptor group;
+        group.blockBitmap = in.le32Or0(at);
         group.inodeTable = in.le32Or0(at + 8);
         uint64_t unused = in.le16Or0(at + 28);
         if (size >= 64) {
+            group.blockBitmap |= uint64_t{in.le32Or0(at + 32)} << 32;
             group.inodeTable |= uint64_t{in.le32Or0(at + 40)} << 32;
             unused |= uint64_t{in.le16Or0(at + 50)} << 16;
         }

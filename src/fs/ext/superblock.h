@@ -36,7 +36,8 @@ struct Superblock {
 std::optional<Superblock> decodeSuperblock(platform::Bytes bytes);
 
 struct GroupDescriptor {
-    uint64_t inodeTable = 0;  // block number
+    uint64_t blockBitmap = 0;  // block number
+    uint64_t inodeTable = 0;   // block number
     bool inodesUninitialised = false;
     uint64_t unusedInodes = 0;  // slots at the table's end never used
 };

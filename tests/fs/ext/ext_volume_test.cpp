@@ -161,6 +161,37 @@ TEST(ExtVolume, ListsRemovedNamesAndSavesTheirSurvivingData) {
     }
 }
 
+TEST(ExtVolume, RemovedFilesWhoseDataIsGoneSaySoInsteadOfSavingZeros) {
+    struct Case {
+        const char* what;
+        const char* image;
+        size_t offset;  // bytes changed
+        size_t length;
+        uint8_t value;
+    };
+    const Case cases[] = {
+        // ext2.img: doomed.txt's one block, 2448, is bit 399 of group 2's block bitmap (block 2049).
+        {"block given to another file", "ext2.img", 2049 * 1024 + 399 / 8, 1, 0xFF},
+        // ext4.img: inode 319 is slot 62 of group 2's table (block 89); its extent tree cleared, as
+        // the kernel leaves a removed file.
+        {"extent tree cleared", "ext4.img", 89 * 4096 + 62 * 256 + 40, 60, 0},
+    };
+    for (const Case& c : cases) {
+        auto bytes = image(c.image);
+        std::memset(bytes.data() + c.offset, c.value, c.length);
+        ScannedVolume volume(std::move(bytes));
+        const auto listing = volume.listing();
+        ASSERT_TRUE(listing.count("doomed.txt")) << c.what;
+        EXPECT_TRUE(listing.at("doomed.txt").deleted) << c.what;
+        test::TempDir out;
+        const std::string destination = out.file("doomed.txt");
+        EXPECT_EQ(volume.adapter.saveFile(listing.at("doomed.txt").entry, destination).status, CopyStatus::Failed) << c.what;
+        struct stat info{};
+        EXPECT_NE(::stat(destination.c_str(), &info), 0) << c.what;
+        EXPECT_EQ(volume.sink.messages(), std::vector<std::string>{"No data survives for doomed.txt"}) << c.what;
+    }
+}
+
 TEST(ExtVolume, SkipsInodeTablesOfUninitialisedGroups) {
     // ext4.img: group 3 is flagged INODE_UNINIT; its table (blocks 97-104) gets a copy of group
     // 2's (blocks 89-96), whose folders would otherwise take over the names of their files.
