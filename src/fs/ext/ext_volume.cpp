@@ -143,7 +143,8 @@ void ExtVolume::readDirectory(uint32_t inode, const Inode& record) {
     for (const BlockRun& run : map.runs) {
         if (run.unwritten) continue;
         for (uint64_t k = 0; k < run.count; ++k) {
-            if (!readBlock(run.physical + k, block)) continue;
+            // Blocks claimed by two folders (damage) are read for the first only.
+            if (!directoryBlocks_.insert(run.physical + k).second || !readBlock(run.physical + k, block)) continue;
             const platform::ByteReader in(platform::Bytes(block.data(), block.size()));
             // Hash-index blocks: the first block past "..", and interior nodes (one empty entry
             // spanning the block); their gaps hold index data, not removed names.
@@ -163,6 +164,7 @@ void ExtVolume::readDirectory(uint32_t inode, const Inode& record) {
 void ExtVolume::readDirectories() {
     names_.clear();
     namePool_.clear();
+    directoryBlocks_.clear();
     if (!superblock_) return;
     const Superblock& sb = *superblock_;
     const auto records = static_cast<long long>(sb.inodesCount);
@@ -179,6 +181,7 @@ void ExtVolume::readDirectories() {
         }
         readDirectory(inode, record);
     }
+    directoryBlocks_.clear();
     status(platform::format("parsed inode entry %lld  of %lld ", records, records));
     sink_.progressPosition(records);
     directories_.clear();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "fs/ext/block_map.h"
@@ -118,6 +119,7 @@ private:
 
     std::vector<InodeSlot> slots_;  // used inodes, ascending
     std::vector<std::pair<uint32_t, Inode>> directories_;
+    std::unordered_set<uint64_t> directoryBlocks_;  // each block is parsed once, for one folder
     std::vector<Name> names_;
     std::string namePool_;
     std::vector<ExtEntry> entries_;
