@@ -135,6 +135,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     bool complete = map.complete && inode.has_value();
     const uint64_t blockBytes = superblock_->blockBytes;
     std::vector<std::byte> buffer;
+    uint64_t writtenEnd = 0;
     if (!linkText.empty()) error = file->writeAt(0, linkText.data(), linkText.size());
     for (const BlockRun& run : map.runs) {
         // Preallocated runs read as zeros: they stay holes of the output.
@@ -146,6 +147,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
             const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
             if (readBytes(run.physical * blockBytes + done, buffer, piece)) {
                 error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
+                writtenEnd = std::max(writtenEnd, start + done + piece);
                 continue;
             }
             // Block by block then: an unreadable block stays zeros at its place and later data
@@ -158,7 +160,9 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
             }
         }
     }
-    if (error == 0) error = file->setLength(size);
+    // A file that ends in a hole, or whose last blocks could not be read, gets its length here.
+    const uint64_t dataEnd = linkText.empty() ? writtenEnd : linkText.size();
+    if (error == 0 && dataEnd < size) error = file->setLength(size);
     const int closed = file->close();
     if (error == 0) error = closed;
     result.bytesWritten = size;
