@@ -204,6 +204,17 @@ TEST(ExtVolume, SkipsInodeTablesOfUninitialisedGroups) {
     EXPECT_EQ(listing.size(), ScannedVolume(image("ext4.img")).listing().size());
 }
 
+TEST(ExtVolume, StaleInodesOfAVolumeFormattedOverAnotherStayOut) {
+    // ext4-reformatted.img: the earlier volume's folder, inode 53, still names inodes 12-14 in a
+    // slot past group 0's used inodes; read, it would take the new files from their folders.
+    ScannedVolume volume(image("ext4-reformatted.img"));
+    std::vector<std::string> paths;
+    for (const auto& [path, listed] : volume.listing()) paths.push_back(path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"folder", "folder/inner.txt", "fresh.txt", "lost+found"}));
+    test::TempDir out;
+    EXPECT_EQ(saved(volume, "folder/inner.txt", out), "new inner\n");
+}
+
 TEST(ExtVolume, FindsABackupSuperblockWhenThePrimaryIsGone) {
     auto bytes = image("ext2.img");
     std::fill(bytes.begin() + 1024, bytes.begin() + 2048, 0);
