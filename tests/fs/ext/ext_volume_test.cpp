@@ -215,6 +215,15 @@ TEST(ExtVolume, StaleInodesOfAVolumeFormattedOverAnotherStayOut) {
     EXPECT_EQ(saved(volume, "folder/inner.txt", out), "new inner\n");
 }
 
+TEST(ExtVolume, PreallocatedBlocksAreSavedAsZerosWhateverTheDiskHolds) {
+    // ext4-reformatted.img: fresh.txt's blocks 1-4 are an uninitialised extent over disk blocks
+    // 179-182, which still hold bytes of the earlier volume.
+    ScannedVolume volume(image("ext4-reformatted.img"));
+    EXPECT_EQ(volume.listing().at("fresh.txt").size, 20480u);
+    test::TempDir out;
+    EXPECT_EQ(saved(volume, "fresh.txt", out), "new fresh\n" + std::string(20480 - 10, '\0'));
+}
+
 TEST(ExtVolume, FindsABackupSuperblockWhenThePrimaryIsGone) {
     auto bytes = image("ext2.img");
     std::fill(bytes.begin() + 1024, bytes.begin() + 2048, 0);
