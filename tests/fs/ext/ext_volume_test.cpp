@@ -127,6 +127,24 @@ TEST(ExtVolume, ListsEveryFolderAndFileWithItsSize) {
     }
 }
 
+TEST(ExtVolume, OnlyFoldersAndFilesByTheirExactTypeAreShown) {
+    struct Case {
+        uint16_t mode;
+        bool folder, file;
+    };
+    // Block devices and sockets share bits with folders and files: the whole type field decides.
+    const Case cases[] = {
+        {0x41ED, true, false},  {0x81A4, false, true},  {0xA1FF, false, true}, {0x61B0, false, false},
+        {0xC1ED, false, false}, {0x21B6, false, false}, {0x11A4, false, false},
+    };
+    for (const Case& c : cases) {
+        ExtEntry entry;
+        entry.mode = c.mode;
+        EXPECT_EQ(entry.isFolder(), c.folder) << std::hex << c.mode;
+        EXPECT_EQ(entry.isFile(), c.file) << std::hex << c.mode;
+    }
+}
+
 TEST(ExtVolume, SavesFilesByteExactWithHolesLinkTextsAndUtcTimes) {
     for (const char* name : kImages) {
         ScannedVolume volume(image(name));
