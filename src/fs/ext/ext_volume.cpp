@@ -191,6 +191,7 @@ void ExtVolume::readDirectories() {
 void ExtVolume::keepNamedRecords() {
     status("clearing vector....");
     entries_.clear();
+    entries_.reserve(names_.size() + 1);
     ExtEntry root;
     root.inode = kRootInode;
     root.mode = kTypeDirectory;
