@@ -95,7 +95,7 @@ std::string saved(ScannedVolume& volume, const std::string& path, const test::Te
     return std::string(bytes.begin(), bytes.end());
 }
 
-const char* const kImages[] = {"ext2.img", "ext3.img", "ext4.img"};
+const char* const kImages[] = {"ext2.img", "ext3.img", "ext4.img", "ext4-32bit.img"};
 
 TEST(ExtVolume, ListsEveryFolderAndFileWithItsSize) {
     const std::map<std::string, uint64_t> files = {
