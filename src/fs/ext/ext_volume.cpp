@@ -36,7 +36,8 @@ bool ExtVolume::stopConsumed() { return stopRequested.exchange(false); }
 
 bool ExtVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
     if (reader_ == nullptr || offset > INT64_MAX || bytes > UINT32_MAX) return false;
-    into.assign(static_cast<size_t>(roundToSectors(bytes)), std::byte{0});
+    // Not cleared: a failed read is never used, and a successful one fills the buffer.
+    into.resize(static_cast<size_t>(roundToSectors(bytes)));
     const bool read = reader_->readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
     into.resize(static_cast<size_t>(bytes));
     return read;
@@ -92,6 +93,9 @@ void ExtVolume::readInodeTables() {
     const Superblock& sb = *superblock_;
     const auto groupCount = static_cast<int64_t>(groups_.size());
     sink_.progressRange(0, groupCount);
+    // The used-inode count sizes the table; a wrong one only costs regrowth. Every inode takes
+    // at least 128 bytes of the volume, which caps the reservation.
+    if (sb.freeInodes < sb.inodesCount) slots_.reserve(std::min(sb.inodesCount - sb.freeInodes, volumeBytes_ / 128));
     std::vector<std::byte> table;
     for (uint64_t g = 0; g < groups_.size(); ++g) {
         status(platform::format("parsing group %lld  of %lld ", static_cast<long long>(g + 1), static_cast<long long>(groupCount)));

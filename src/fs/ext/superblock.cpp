@@ -29,6 +29,7 @@ std::optional<Superblock> decodeSuperblock(platform::Bytes bytes) {
     Superblock sb;
     sb.blockBytes = uint64_t{1024} << logBlock;
     sb.inodesCount = in.le32Or0(0);
+    sb.freeInodes = in.le32Or0(16);
     sb.blocksCount = in.le32Or0(4);
     sb.firstDataBlock = in.le32Or0(20);
     sb.blocksPerGroup = in.le32Or0(32);

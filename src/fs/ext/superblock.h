@@ -15,6 +15,7 @@ inline constexpr uint64_t kMaxBlockBytes = 8192;
 
 struct Superblock {
     uint64_t inodesCount = 0;
+    uint64_t freeInodes = 0;  // a hint only: sizes the scan's tables
     uint64_t blocksCount = 0;  // with the high half on 64bit volumes
     uint64_t firstDataBlock = 0;
     uint64_t blockBytes = 0;
