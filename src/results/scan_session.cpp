@@ -45,7 +45,8 @@ std::vector<std::string> clusterSizeItems(FileSystemKind kind, std::optional<int
 std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& volume, image::WizardState& state,
                                                  platform::UiSink& sink) {
     const FileSystemKind kind = fileSystemKind(volume.fileSystem);
-    if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat16 && kind != FileSystemKind::Fat32) {
+    if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat16 && kind != FileSystemKind::Fat32 &&
+        kind != FileSystemKind::Ext) {
         sink.message("not a valid drive.");
         sink.status("Not a valid Drive .Go back");
         return nullptr;
@@ -55,6 +56,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
         return nullptr;
     }
     if (kind == FileSystemKind::Ntfs) return makeNtfsScanSession(volume, state.totalSectors, *state.reader, sink);
+    if (kind == FileSystemKind::Ext) return makeExtScanSession(volume, *state.reader, sink);
     return makeFatScanSession(kind, volume, *state.reader, sink);
 }
 

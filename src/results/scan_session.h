@@ -76,5 +76,7 @@ std::unique_ptr<ScanSession> makeNtfsScanSession(const volumes::VolumeEntry& vol
                                                  image::ImageReader& reader, platform::UiSink& sink);
 std::unique_ptr<ScanSession> makeFatScanSession(FileSystemKind kind, const volumes::VolumeEntry& volume,
                                                 image::ImageReader& reader, platform::UiSink& sink);
+std::unique_ptr<ScanSession> makeExtScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
+                                                platform::UiSink& sink);
 
 }  // namespace vdrec::results
