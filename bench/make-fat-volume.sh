@@ -2,8 +2,9 @@
 # bench/make-fat-volume.sh DIR: builds, with real tools (mkfs.fat, mtools), a bare FAT32 volume
 # of about 20,000 files in 200 folders (5% of them deleted) as DIR/fat32.img. No mount, no root.
 set -euo pipefail
-dir=$1
-mkdir -p "$dir"
+mkdir -p "$1"
+# Absolute: mtools runs from inside the source tree below.
+dir=$(cd "$1" && pwd)
 [ -f "$dir/fat32.img" ] && exit 0
 
 tree=$(mktemp -d)

@@ -29,5 +29,7 @@ std::string localListTimeText(UnixTime time);
 // Sets last access and last write of a saved file. Linux cannot set a creation time.
 // Returns 0 or errno.
 int setFileTimes(const std::string& path, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
+// The same on an open file descriptor: no second path lookup.
+int setOpenFileTimes(int fd, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
 
 }  // namespace vdrec::platform

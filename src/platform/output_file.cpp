@@ -44,6 +44,10 @@ int OutputFile::setLength(uint64_t length) {
     return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno;
 }
 
+int OutputFile::setTimes(std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
+    return setOpenFileTimes(fd_, accessed, modified);
+}
+
 int OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;

@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/file_times.h"
 
 namespace vdrec::platform {
 
@@ -22,6 +25,8 @@ public:
     // Each returns 0 on success or the errno of the failure.
     int writeAt(uint64_t offset, const void* data, size_t size);
     int setLength(uint64_t length);
+    // Last access and last write, set after the last write (a write would change them again).
+    int setTimes(std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
     int close();
 
 private:

@@ -81,5 +81,7 @@ std::unique_ptr<ScanSession> makeFatScanSession(FileSystemKind kind, const volum
                                                 image::ImageReader& reader, platform::UiSink& sink);
 std::unique_ptr<ScanSession> makeExfatScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
                                                   platform::UiSink& sink);
+std::unique_ptr<ScanSession> makeExtScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
+                                                platform::UiSink& sink);
 
 }  // namespace vdrec::results

@@ -127,6 +127,11 @@ CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath
             if (error == 0) written += bytes;
         }
     }
+    // FAT times are local wall-clock values without a zone; they are applied as they stand, on
+    // the open file after its last write, which spares a path lookup per file.
+    if (error == 0)
+        file->setTimes(platform::fromDosDateTime(entry.slot.accessDate, 0),
+                       platform::fromDosDateTime(entry.slot.writeDate, entry.slot.writeTime));
     const int closed = file->close();
     if (error == 0) error = closed;
     result.bytesWritten = written;
@@ -134,9 +139,6 @@ CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath
         sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
         return result;
     }
-    // FAT times are local wall-clock values without a zone; they are applied as they stand.
-    platform::setFileTimes(destinationPath, platform::fromDosDateTime(entry.slot.accessDate, 0),
-                           platform::fromDosDateTime(entry.slot.writeDate, entry.slot.writeTime));
     result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
     return result;
 }

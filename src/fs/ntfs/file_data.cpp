@@ -26,6 +26,7 @@ std::string attributeLetters(uint32_t flags) {
 }  // namespace
 
 uint64_t NtfsVolume::dataSize(int64_t index) {
+    index = recordIndex(index);
     if (index >= 0 && static_cast<uint64_t>(index) < entries_.size() && entries_[index].sizeCached)
         return entries_[index].dataSize;
     const DataStream stream = readDataStream(index);
@@ -36,6 +37,7 @@ std::string NtfsVolume::sizeText(int64_t index) { return formatSize(dataSize(ind
 
 TimesAndAttributes NtfsVolume::timesAndAttributes(int64_t index) {
     TimesAndAttributes texts;
+    index = recordIndex(index);
     if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
     auto record = std::make_unique<MftRecord>();
     if (entries_[index].recordOffset == kNoRecordOffset) return texts;
@@ -65,8 +67,11 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     CopyResult result;
     if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
         return result;
-    bool recordIsFile = false;
-    const DataStream stream = readDataStream(index, &recordIsFile);
+    const int64_t record = recordIndex(index);
+    // Runs kept while parsing spare reading the record again; they were taken from a FILE record.
+    std::optional<DataStream> kept = keptDataStream(record);
+    bool recordIsFile = kept.has_value();
+    const DataStream stream = kept ? std::move(*kept) : readDataStream(record, &recordIsFile);
     if (!recordIsFile) {
         sink_.message("Not a valid entry...");
         return result;
@@ -94,6 +99,10 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     error = copied.error;
     // Holes and zero tails are left to the file length, so sparse files stay sparse here too.
     if (error == 0 && writtenEnd != copied.length) error = file->setLength(copied.length);
+    // Linux offers no way to set the creation time. A failure to set times is not a failed copy.
+    if (error == 0) {
+        if (const auto times = recordedTimes(record)) file->setTimes(times->first, times->second);
+    }
     const int closed = file->close();
     if (error == 0) error = closed;
     if (error != 0) {
@@ -101,34 +110,28 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
         return result;
     }
     result.bytesWritten = copied.length;
-
-    const NtfsEntry& entry = entries_[index];
-    if (entry.timesCached) {
-        // Linux offers no way to set the creation time.
-        if (entry.cachedHasTimes)
-            platform::setFileTimes(destinationPath, platform::fromFileTime(entry.accessTime),
-                                   platform::fromFileTime(entry.modificationTime));
-        result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
-        return result;
-    }
-    auto record = std::make_unique<MftRecord>();
-    readRecord(entries_[index].recordOffset, *record);
-    for (const AttributeHeader& attribute : *record) {
-        if (const auto info = decodeStandardInformation(*record, attribute)) {
-            // Linux offers no way to set the creation time.
-            platform::setFileTimes(destinationPath, platform::fromFileTime(info->accessTime),
-                                   platform::fromFileTime(info->modificationTime));
-            break;
-        }
-    }
     result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
     return result;
+}
+
+std::optional<std::pair<platform::UnixTime, platform::UnixTime>> NtfsVolume::recordedTimes(int64_t record) {
+    const NtfsEntry& entry = entries_[record];
+    if (entry.timesCached) {
+        if (!entry.cachedHasTimes) return std::nullopt;
+        return std::pair{platform::fromFileTime(entry.accessTime), platform::fromFileTime(entry.modificationTime)};
+    }
+    auto decoded = std::make_unique<MftRecord>();
+    readRecord(entry.recordOffset, *decoded);
+    for (const AttributeHeader& attribute : *decoded)
+        if (const auto info = decodeStandardInformation(*decoded, attribute))
+            return std::pair{platform::fromFileTime(info->accessTime), platform::fromFileTime(info->modificationTime)};
+    return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t maxBytes) {
     if (reader_ == nullptr) return std::nullopt;
     bool recordIsFile = false;
-    const DataStream stream = readDataStream(index, &recordIsFile);
+    const DataStream stream = readDataStream(recordIndex(index), &recordIsFile);
     if (!recordIsFile || entries_[index].isFolder()) return std::nullopt;
     if (!stream.present) return std::vector<uint8_t>{};
     if (stream.outputLength(geometry().clusterBytes) > maxBytes) return std::nullopt;

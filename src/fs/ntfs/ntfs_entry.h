@@ -1,6 +1,8 @@
 #pragma once
-// One MFT slot or found record, as the tree and the list see it. Kept small: a volume may hold
-// millions of them. Names live in the parser's name pool, not in the entry.
+// One name of an MFT slot or found record, as the tree and the list see it. Kept small: a volume
+// may hold millions of them. Names live in the parser's name pool, not in the entry. A record with
+// several names (hard links) has one entry per name; the extra ones point at the record's entry,
+// which alone keeps the record's times and size.
 
 #include <array>
 #include <cstdint>
@@ -16,8 +18,8 @@ struct NtfsEntry {
     uint8_t orphan = 0;           // no trustworthy parent: shown in the orphan folder
     uint64_t recordOffset = kNoRecordOffset;  // byte offset of the record in the volume
     int64_t parentIndex = 0;      // parent record number, used as an entry index
-    uint64_t nameAllocatedSize = 0;
-    int64_t selfIndex = 0;
+    uint64_t runsOffset = 0;      // into the parser's run pool: the data's mapping pairs, kept for saving
+    int64_t recordIndex = 0;      // the entry of the record this name belongs to (itself for a record)
     int64_t firstChild = 0;       // 0 = none
     int64_t nextSibling = 0;      // below 1 ends the chain
     int64_t lastChild = 0;        // tail of the child chain, so that linking is O(1)
@@ -31,6 +33,7 @@ struct NtfsEntry {
     bool cachedHasTimes = false;       // the record held a standard-information attribute
     bool cachedHasAttributes = false;  // and a file-name attribute
     uint32_t fileAttributes = 0;  // of the last file-name attribute
+    uint16_t runsLength = 0;      // 0: nothing kept, saving reads the record again
     uint64_t creationTime = 0, accessTime = 0, modificationTime = 0;  // FILETIMEs
     uint64_t dataSize = 0;
 

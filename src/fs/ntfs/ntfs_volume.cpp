@@ -21,7 +21,8 @@ uint64_t megabytesOf(const std::string& sizeText) {
     return static_cast<uint64_t>(std::min<long>(value, INT32_MAX));
 }
 
-NtfsVolume::NtfsVolume(platform::UiSink& sink) : sink_(sink), record_(std::make_unique<MftRecord>()) {}
+NtfsVolume::NtfsVolume(platform::UiSink& sink)
+    : sink_(sink), record_(std::make_unique<MftRecord>()), extension_(std::make_unique<MftRecord>()) {}
 
 NtfsVolume::~NtfsVolume() = default;
 
@@ -137,9 +138,9 @@ int64_t NtfsVolume::appendEntry(std::array<char, 4> magic, uint64_t recordOffset
     NtfsEntry entry;
     entry.magic = magic;
     entry.recordOffset = recordOffset;
-    entry.selfIndex = static_cast<int64_t>(entries_.size());
+    entry.recordIndex = static_cast<int64_t>(entries_.size());
     entries_.push_back(entry);
-    return entry.selfIndex;
+    return entry.recordIndex;
 }
 
 std::array<char, 4> NtfsVolume::magicOf(platform::Bytes bytes) {
@@ -153,6 +154,11 @@ void NtfsVolume::clearEntries() {
     entries_.shrink_to_fit();
     namePool_.clear();
     namePool_.shrink_to_fit();
+    runPool_.clear();
+    runPool_.shrink_to_fit();
+    foundRecords_.clear();
+    deferredNames_.clear();
+    recordSlots_ = 0;
     treeBuilt_ = false;
     orphanIndex_ = -1;
     rootIndex_ = -1;
@@ -175,6 +181,11 @@ std::string_view NtfsVolume::name(int64_t index) const {
     const NtfsEntry& entry = entries_[index];
     if (!entry.hasName) return {};
     return std::string_view(namePool_).substr(entry.nameOffset, entry.nameLength);
+}
+
+int64_t NtfsVolume::recordIndex(int64_t index) const {
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return index;
+    return entries_[index].recordIndex;
 }
 
 bool NtfsVolume::hasName(int64_t index) const {
@@ -206,6 +217,7 @@ std::optional<uint64_t> NtfsVolume::recordOffsetOf(uint64_t recordNumber) {
 }
 
 std::optional<uint64_t> NtfsVolume::mapMftOffset(const std::vector<DataRun>& runs, uint64_t mftByte) const {
+    if (clusterBytes == 0) return std::nullopt;
     const uint64_t vcn = mftByte / clusterBytes;
     uint64_t first = 0;
     for (const DataRun& run : runs) {

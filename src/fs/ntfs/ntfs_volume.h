@@ -20,6 +20,7 @@
 #include "fs/ntfs/ntfs_entry.h"
 #include "fs/ntfs/run_list.h"
 #include "image/image_reader.h"
+#include "platform/file_times.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ntfs {
@@ -79,6 +80,9 @@ public:
 
     // Entries and the tree.
     size_t entryCount() const { return entries_.size(); }
+    // The entry of the record that `index` names: itself, or for a further name (hard link) the
+    // entry holding that record's data and times.
+    int64_t recordIndex(int64_t index) const;
     const NtfsEntry& entry(size_t index) const { return entries_[index]; }
     bool validEntry(int64_t index) const;
     std::string_view name(int64_t index) const;
@@ -100,10 +104,39 @@ public:
 private:
     using RecordVisitor = std::function<bool(uint64_t recordOffset, platform::Bytes record)>;
 
+    // One file name of a record, as parsing takes it.
+    struct FoundName {
+        std::string name;  // UTF-8
+        int64_t parent = 0;
+        bool directory = false;
+        bool dosOnly = false;
+    };
+    // A record met by the deep scan, by the number in its own header.
+    struct FoundRecord {
+        uint64_t number = 0;
+        uint64_t offset = 0;
+        int64_t index = -1;  // its entry; -1 when it named nothing and was dropped
+        uint16_t sequence = 0;
+    };
+
     // Records and entries.
     bool readRecord(uint64_t recordOffset, MftRecord& out);
     void parseRecordBytes(platform::Bytes bytes, int64_t index);
+    std::optional<uint64_t> ownRecordNumber(const MftRecord& record, int64_t index) const;
+    // Adds the file names that the record's attribute list places in its extension records.
+    void collectListedNames(const MftRecord& record, uint64_t ownNumber,
+                            const std::function<std::optional<uint64_t>(uint64_t)>& locate);
+    std::optional<uint64_t> extensionOffset(const MftRecord& base, uint64_t ownNumber, uint64_t number);
+    static void collectNames(const MftRecord& record, const std::vector<uint16_t>* onlyIds, std::vector<FoundName>& out);
+    void assignNames(int64_t index);
+    void linkName(int64_t nameIndex, int64_t recordIndex);
+    void resolveDeferredNames();
     void cacheListFacts(const MftRecord& record, NtfsEntry& entry);
+    void keepRuns(const MftRecord& record, const DataStream& stream, NtfsEntry& entry);
+    // The data of a file whose runs were kept while parsing; nullopt when they were not.
+    std::optional<DataStream> keptDataStream(int64_t index) const;
+    // The access and modification times of the record's standard information, for saving.
+    std::optional<std::pair<platform::UnixTime, platform::UnixTime>> recordedTimes(int64_t record);
     void assignName(NtfsEntry& entry, std::string_view utf8);
     int64_t appendEntry(std::array<char, 4> magic, uint64_t recordOffset);
     static std::array<char, 4> magicOf(platform::Bytes bytes);
@@ -126,7 +159,7 @@ private:
     void buildTree();
     void releaseChildrenOfNonFolders();
     void placeOrphansStandard();
-    void placeOrphansDeep();
+    void linkFoundRecords();
     void pushChildFront(int64_t folder, int64_t child);
     void appendChild(int64_t folder, int64_t child);
 
@@ -140,14 +173,22 @@ private:
     std::optional<NtfsBootSector> boot_;
     std::vector<NtfsEntry> entries_;
     std::string namePool_;  // every entry's UTF-8 name, back to back
+    std::vector<uint8_t> runPool_;  // mapping pairs of plain one-extent files, back to back
     std::vector<MftAnchor> anchors_;
     std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs come from
     std::unique_ptr<MftRecord> record_;        // decoding scratch of the record loop
+    std::unique_ptr<MftRecord> extension_;     // an extension record read for its file names
+    std::vector<FoundName> names_;             // the names of the record being parsed
+    std::vector<FoundRecord> foundRecords_;    // deep scan: every candidate with a record number
+    std::vector<int64_t> deferredNames_;       // deep scan: records whose names wait for the whole scan
+    uint64_t recordSlots_ = 0;                 // entries that are MFT slots; further names follow them
     int64_t orphanIndex_ = -1;
     int64_t rootIndex_ = -1;
     bool treeBuilt_ = false;
-    bool linking_ = true;
-    bool recordNumbersAreIndices_ = false;  // entry i is MFT record i (the record loop of a located MFT)  // parent links are made while parsing (not in the anchor and deep scans)
+    bool linking_ = true;                   // parent links are made while parsing (not in the anchor and deep scans)
+    bool recordNumbersAreIndices_ = false;  // entry i is MFT record i (the record loop of a located MFT)
+    bool everyName_ = false;                // one entry per name (tree building), not just the first
+    bool deferListedNames_ = false;         // deep scan: extension records are found later
 };
 
 // The volume list's size text as whole megabytes, read as a signed 32-bit decimal; 0 when not positive.

@@ -113,21 +113,68 @@ void NtfsVolume::deepScanMft() {
     // Index 0 is "no entry" in the child links: a blank there keeps the first found record visible.
     appendEntry({}, kNoRecordOffset);
     linking_ = false;
+    everyName_ = true;
+    deferListedNames_ = true;
     uint64_t found = 0;
     scanVolume(volumeBytes, true, 1, nullptr, [&](uint64_t offset, platform::Bytes bytes) {
         const int64_t index = appendEntry(magicOf(bytes), offset);
+        const size_t deferred = deferredNames_.size();
         parseRecordBytes(bytes, index);
-        if (!entries_[index].hasName) {
+        FoundRecord record{0, offset, index, record_->header.sequenceNumber};
+        const auto number = ownRecordNumber(*record_, index);
+        if (!entries_[index].hasName && deferredNames_.size() == deferred) {
+            // Nothing named: no further entry was added after it. Extension records end here
+            // too, but stay findable by number for the names of their base records.
             entries_.pop_back();
-            return true;
-        }
-        entries_[index].orphan = 1;
-        if (found++ % kDeepReportEvery == 0)
+            record.index = -1;
+        } else if (found++ % kDeepReportEvery == 0) {
             status(platform::format("MFT ENTRY %zu Found.Parsing it ..", entries_.size() - 1));
+        }
+        if (number) {
+            record.number = *number;
+            foundRecords_.push_back(record);
+        }
         return true;
     });
+    deferListedNames_ = false;
+    resolveDeferredNames();
+    everyName_ = false;
     linking_ = true;
     sink_.progressPosition(static_cast<int64_t>(chunks));
+}
+
+// Names of deep-scan records that live in extension records, now that every record found is
+// known by its number. Several copies may carry a number: the one that is an extension of this
+// very record is read.
+void NtfsVolume::resolveDeferredNames() {
+    if (deferredNames_.empty()) return;
+    std::vector<FoundRecord> byNumber = foundRecords_;
+    std::stable_sort(byNumber.begin(), byNumber.end(),
+                     [](const FoundRecord& a, const FoundRecord& b) { return a.number < b.number; });
+    const std::vector<int64_t> deferred = std::move(deferredNames_);
+    deferredNames_.clear();
+    for (const int64_t index : deferred) {
+        if (stopRequested) break;
+        if (!readRecord(entries_[index].recordOffset, *record_)) continue;
+        const auto own = ownRecordNumber(*record_, index);
+        names_.clear();
+        collectNames(*record_, nullptr, names_);
+        if (own) {
+            const uint64_t baseReference = (uint64_t{record_->header.sequenceNumber} << 48) | *own;
+            collectListedNames(*record_, *own, [&](uint64_t number) -> std::optional<uint64_t> {
+                auto it = std::lower_bound(byNumber.begin(), byNumber.end(), number,
+                                           [](const FoundRecord& found, uint64_t n) { return found.number < n; });
+                for (; it != byNumber.end() && it->number == number; ++it) {
+                    if (!readRecord(it->offset, *extension_)) continue;
+                    const uint64_t base = extension_->header.baseRecordReference;
+                    if (base == baseReference || (record_->header.sequenceNumber == 0 && (base & 0xFFFFFFFFFFFFull) == *own))
+                        return it->offset;
+                }
+                return std::nullopt;
+            });
+        }
+        assignNames(index);
+    }
 }
 
 }  // namespace vdrec::fs::ntfs

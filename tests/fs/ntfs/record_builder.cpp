@@ -107,6 +107,7 @@ RecordBuilder& RecordBuilder::attributeList(const std::vector<ListEntry>& entrie
         bytes_.at(at + 7) = 26;
         put64(at + 8, e.startingVcn);
         put64(at + 16, e.record | (uint64_t{1} << 48));
+        put16(at + 24, e.attributeId);
         at += 32;
     }
     position_ = at;

@@ -24,6 +24,7 @@ public:
         uint64_t startingVcn;
         uint64_t record;
         uint8_t nameLength = 0;
+        uint16_t attributeId = 0;  // of the attribute in `record`; the builder numbers them from 0
     };
     RecordBuilder& attributeList(const std::vector<ListEntry>& entries);
     RecordBuilder& baseRecord(uint64_t base);

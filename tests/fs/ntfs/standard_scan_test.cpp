@@ -35,8 +35,8 @@ TEST(StandardScan, ListsAndSavesEachVolumeOfADisk) {
         for (const char* system : {"$MFTMirr", "$LogFile", "$Volume", "$AttrDef", "$Bitmap", "$Boot", "$BadClus",
                                    "$Secure", "$UpCase", "$Extend/", "ORPHAN_ENTRY/", "$Extend/$Quota"})
             EXPECT_TRUE(contains(listing, system)) << c.start << " " << system;
-        // The MFT's own record is entry 0, never anyone's child; the root is the top item itself.
-        EXPECT_FALSE(contains(listing, "$MFT"));
+        // The MFT's own file comes first, as its record does; the root is the top item itself.
+        EXPECT_EQ(listing.front(), "$MFT");
         EXPECT_FALSE(contains(listing, "./"));
         const EntryRef file = volume.find(c.file);
         ASSERT_NE(file, kNoEntry) << c.file;
@@ -54,11 +54,11 @@ TEST(StandardScan, SavesSystemFilesAsTheSleuthKitReadsThem) {
     TestVolume volume(image, 2048, "4");
     volume.scan();
     // Resident, non-resident, and a boot file whose run starts at cluster 0.
-    for (const char* name : {"$AttrDef", "$Bitmap", "$Boot", "$UpCase", "$MFTMirr", "$LogFile"}) {
+    for (const char* name : {"$MFT", "$AttrDef", "$Bitmap", "$Boot", "$UpCase", "$MFTMirr", "$LogFile"}) {
         const EntryRef entry = volume.find(name);
         ASSERT_NE(entry, kNoEntry) << name;
         const auto saved = volume.save(entry);
-        EXPECT_EQ(saved, test::icat(image, 2048, uint64_t(entry))) << name;
+        EXPECT_EQ(saved, test::icat(image, 2048, uint64_t(volume.parser.recordIndex(entry)))) << name;
         EXPECT_EQ(volume.adapter.dataSize(entry), saved.size()) << name;
     }
 }
@@ -72,7 +72,8 @@ TEST(StandardScan, ReportsTheStepsOnTheStatusLine) {
     EXPECT_EQ(statuses[1], "Got run...");
     EXPECT_EQ(statuses[2], "parsing 4 cluster of MFT run.");
     EXPECT_EQ(statuses[3], "parsing MFT entry 0...");
-    EXPECT_EQ(statuses.back(), "parsing MFT entry " + std::to_string(volume.parser.entryCount() - 2) + "...");
+    // The last slot's number: after the slots come only the MFT's own name and the orphan folder.
+    EXPECT_EQ(statuses.back(), "parsing MFT entry " + std::to_string(volume.parser.entryCount() - 3) + "...");
     EXPECT_NE(volume.find("p3.txt"), kNoEntry);
 }
 

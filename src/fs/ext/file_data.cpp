@@ -1,0 +1,207 @@
+// A file's data from its block map or extent tree, written with its holes; the list texts.
+
+#include <algorithm>
+#include <cstring>
+
+#include "fs/ext/ext_volume.h"
+#include "platform/file_times.h"
+#include "platform/output_file.h"
+#include "platform/text_format.h"
+
+namespace vdrec::fs::ext {
+
+namespace {
+
+// Data moves in reads of at most this size.
+constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
+
+std::string sizeText(uint64_t bytes) {
+    const double size = static_cast<double>(bytes);
+    if (size >= 1073741824.0) return platform::format("%.2f GB", size / 1073741824.0);
+    if (size >= 1048576.0) return platform::format("%.2f MB", size / 1048576.0);
+    if (size >= 1024.0) return platform::format("%.2f KB", size / 1024.0);
+    return platform::format("%lld Bytes", static_cast<long long>(bytes));
+}
+
+std::string permissionText(uint16_t mode) {
+    static constexpr std::pair<uint16_t, const char*> kBits[] = {
+        {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
+        {0x020, "-GR"}, {0x040, "-UE"}, {0x080, "-UW"}, {0x100, "-UR"},
+    };
+    std::string text;
+    for (const auto& [bit, label] : kBits)
+        if (mode & bit) text += label;
+    return text;
+}
+
+}  // namespace
+
+std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
+    if (!superblock_ || inode == 0) return std::nullopt;
+    const Superblock& sb = *superblock_;
+    const uint64_t group = (inode - 1) / sb.inodesPerGroup;
+    if (group >= groups_.size() || groups_[group].inodeTable >= volumeBlocks_) return std::nullopt;
+    const uint64_t offset = groups_[group].inodeTable * sb.blockBytes + (inode - 1) % sb.inodesPerGroup * sb.inodeBytes;
+    std::vector<std::byte> bytes;
+    if (!readBytes(offset, bytes, sb.inodeBytes)) return std::nullopt;
+    return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
+}
+
+BlockMap ExtVolume::unclaimedPart(const BlockMap& map) const {
+    BlockMap out;
+    out.complete = map.complete;
+    const Superblock& sb = *superblock_;
+    std::vector<std::byte> bitmap;
+    uint64_t bitmapGroup = UINT64_MAX;
+    for (const BlockRun& run : map.runs) {
+        for (uint64_t k = 0; k < run.count; ++k) {
+            const uint64_t block = run.physical + k;
+            if (run.unwritten || block < sb.firstDataBlock) continue;
+            const uint64_t group = (block - sb.firstDataBlock) / sb.blocksPerGroup;
+            if (group != bitmapGroup) {
+                bitmapGroup = group;
+                if (group >= groups_.size() || !readBlock(groups_[group].blockBitmap, bitmap)) bitmap.clear();
+            }
+            const uint64_t bit = (block - sb.firstDataBlock) % sb.blocksPerGroup;
+            // A block marked in use belongs to another file now: this one's data there is lost.
+            if (bitmap.empty() || (std::to_integer<uint8_t>(bitmap[bit / 8]) >> (bit % 8) & 1) != 0) {
+                out.complete = false;
+                continue;
+            }
+            const BlockRun piece{run.logical + k, block, 1, false};
+            if (!out.runs.empty() && out.runs.back().logical + out.runs.back().count == piece.logical &&
+                out.runs.back().physical + out.runs.back().count == piece.physical)
+                ++out.runs.back().count;
+            else
+                out.runs.push_back(piece);
+        }
+    }
+    return out;
+}
+
+ExtListTexts ExtVolume::listTexts(int64_t index) const {
+    ExtListTexts texts;
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
+    const ExtEntry& e = entries_[static_cast<size_t>(index)];
+    texts.created = platform::listTimeText(e.changed);
+    texts.accessed = platform::listTimeText(e.accessed);
+    texts.modified = platform::listTimeText(e.modified);
+    texts.size = sizeText(e.size);
+    texts.attributes = permissionText(e.mode);
+    return texts;
+}
+
+uint64_t ExtVolume::dataSize(int64_t index) const {
+    if (!validEntry(index) || !entries_[static_cast<size_t>(index)].isFile()) return 0;
+    return entries_[static_cast<size_t>(index)].size;
+}
+
+CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath) const {
+    CopyResult result;
+    if (reader_ == nullptr || !superblock_ || !validEntry(index)) return result;
+    const ExtEntry& e = entries_[static_cast<size_t>(index)];
+    if (!e.isFile()) return result;
+    const auto inode = readInode(e.inode);
+    // A removed name whose inode was reused, or an inode whose type changed since the scan,
+    // holds nothing of this file.
+    if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask)) {
+        if (e.size != 0 || e.removed) {
+            sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
+            return result;
+        }
+    }
+    const uint64_t size = e.size;
+    BlockMap map;
+    std::string linkText;
+    if (inode && inode->isFastSymlink()) {
+        // The target text itself, never block numbers.
+        linkText.assign(reinterpret_cast<const char*>(inode->blockField.data()), static_cast<size_t>(size));
+    } else if (inode && inode->hasInlineData()) {
+        map.complete = false;
+    } else if (inode) {
+        const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
+        map = mapBlocks(*inode, limitsFor(size), read);
+        if (e.removed) map = unclaimedPart(map);
+    }
+    // A removed file whose map was cleared on deletion: saying so beats writing zeros as if whole.
+    if (e.removed && size != 0 && map.runs.empty() && linkText.empty()) {
+        sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
+        return result;
+    }
+
+    int error = 0;
+    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
+    if (!file) return result;
+    bool complete = map.complete && inode.has_value();
+    const uint64_t blockBytes = superblock_->blockBytes;
+    std::vector<std::byte> buffer;
+    uint64_t writtenEnd = 0;
+    if (!linkText.empty()) error = file->writeAt(0, linkText.data(), linkText.size());
+    for (const BlockRun& run : map.runs) {
+        // Preallocated runs read as zeros: they stay holes of the output.
+        if (run.unwritten || error != 0) continue;
+        const uint64_t start = run.logical * blockBytes;
+        if (start >= size) break;
+        const uint64_t bytes = std::min(run.count * blockBytes, size - start);
+        for (uint64_t done = 0; done < bytes && error == 0; done += kCopyChunkBytes) {
+            const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
+            if (readBytes(run.physical * blockBytes + done, buffer, piece)) {
+                error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
+                writtenEnd = std::max(writtenEnd, start + done + piece);
+                continue;
+            }
+            // Block by block then: an unreadable block stays zeros at its place and later data
+            // keeps its offset.
+            complete = false;
+            for (uint64_t at = 0; at < piece && error == 0; at += blockBytes) {
+                const uint64_t bytes = std::min(blockBytes, piece - at);
+                if (readBytes(run.physical * blockBytes + done + at, buffer, bytes))
+                    error = file->writeAt(start + done + at, buffer.data(), static_cast<size_t>(bytes));
+            }
+        }
+    }
+    // A file that ends in a hole, or whose last blocks could not be read, gets its length here.
+    const uint64_t dataEnd = linkText.empty() ? writtenEnd : linkText.size();
+    if (error == 0 && dataEnd < size) error = file->setLength(size);
+    const int closed = file->close();
+    if (error == 0) error = closed;
+    result.bytesWritten = size;
+    if (error != 0) {
+        result.bytesWritten = 0;
+        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
+        return result;
+    }
+    // Unix times are UTC seconds: applied as they stand.
+    platform::setFileTimes(destinationPath, e.accessed, e.modified);
+    result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
+    return result;
+}
+
+std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t maxBytes) const {
+    if (reader_ == nullptr || !superblock_ || !validEntry(index)) return std::nullopt;
+    const ExtEntry& e = entries_[static_cast<size_t>(index)];
+    if (!e.isFile() || e.size > maxBytes) return std::nullopt;
+    const auto inode = readInode(e.inode);
+    if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask) || inode->hasInlineData()) return std::nullopt;
+    std::vector<uint8_t> data(static_cast<size_t>(e.size), 0);
+    if (inode->isFastSymlink()) {
+        std::memcpy(data.data(), inode->blockField.data(), data.size());
+        return data;
+    }
+    const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
+    BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
+    if (e.removed) map = unclaimedPart(map);
+    if (!map.complete || (e.removed && e.size != 0 && map.runs.empty())) return std::nullopt;
+    const uint64_t blockBytes = superblock_->blockBytes;
+    std::vector<std::byte> buffer;
+    for (const BlockRun& run : map.runs) {
+        const uint64_t start = run.logical * blockBytes;
+        if (run.unwritten || start >= e.size) continue;
+        const uint64_t bytes = std::min(run.count * blockBytes, e.size - start);
+        if (!readBytes(run.physical * blockBytes, buffer, bytes)) return std::nullopt;
+        std::memcpy(data.data() + start, buffer.data(), static_cast<size_t>(bytes));
+    }
+    return data;
+}
+
+}  // namespace vdrec::fs::ext
