@@ -3,20 +3,17 @@
 
 #include "fs/exfat/exfat_adapter.h"
 #include "fs/exfat/exfat_volume.h"
-#include "platform/relay_sink.h"
 #include "platform/text_format.h"
-#include "results/scan_session.h"
+#include "results/parser_scan_session.h"
 
 namespace vdrec::results {
 
 namespace {
 
-constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
-
-class ExfatScanSession final : public ScanSession {
+class ExfatScanSession final : public ParserScanSession<fs::exfat::ExfatVolume, fs::exfat::ExfatAdapter> {
 public:
     ExfatScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader, platform::UiSink& sink)
-        : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {}
+        : ParserScanSession(volume, reader, sink) {}
 
     size_t findAnchors(int maxCount) override {
         parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
@@ -69,11 +66,6 @@ public:
         return true;
     }
 
-    void requestStop() override { parser_.stopRequested = true; }
-    void setSink(platform::UiSink& sink) override { sink_.setTarget(sink); }
-    fs::FileSystemAdapter& adapter() override { return adapter_; }
-    ResultsModel& model() override { return model_; }
-
 private:
     static std::vector<AnchorInfo> listed(const std::vector<uint64_t>& offsets, const char* itemFormat) {
         std::vector<AnchorInfo> out;
@@ -81,18 +73,6 @@ private:
             out.push_back({k, platform::format(itemFormat, k), offsets[k] / 512});
         return out;
     }
-
-    void buildRootItems() {
-        for (int64_t index : parser_.rootLevel()) sink_.status(platform::format("filling entry =%lld in tree ", static_cast<long long>(index)));
-        model_.buildTopLevel();
-    }
-
-    volumes::VolumeEntry volume_;
-    image::ImageReader& reader_;
-    platform::RelaySink sink_;
-    fs::exfat::ExfatVolume parser_;
-    fs::exfat::ExfatAdapter adapter_;
-    ResultsModel model_;
 };
 
 }  // namespace

@@ -2,19 +2,16 @@
 
 #include "fs/ext/ext_adapter.h"
 #include "fs/ext/ext_volume.h"
-#include "platform/relay_sink.h"
-#include "results/scan_session.h"
+#include "results/parser_scan_session.h"
 
 namespace vdrec::results {
 
 namespace {
 
-constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
-
-class ExtScanSession final : public ScanSession {
+class ExtScanSession final : public ParserScanSession<fs::ext::ExtVolume, fs::ext::ExtAdapter> {
 public:
     ExtScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader, platform::UiSink& sink)
-        : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {}
+        : ParserScanSession(volume, reader, sink) {}
 
     // ext has no advanced mode: nothing to anchor.
     size_t findAnchors(int) override { return 0; }
@@ -37,19 +34,6 @@ public:
         sink_.message(kScanDone);
         return true;
     }
-
-    void requestStop() override { parser_.stopRequested = true; }
-    void setSink(platform::UiSink& sink) override { sink_.setTarget(sink); }
-    fs::FileSystemAdapter& adapter() override { return adapter_; }
-    ResultsModel& model() override { return model_; }
-
-private:
-    volumes::VolumeEntry volume_;
-    image::ImageReader& reader_;
-    platform::RelaySink sink_;
-    fs::ext::ExtVolume parser_;
-    fs::ext::ExtAdapter adapter_;
-    ResultsModel model_;
 };
 
 }  // namespace

@@ -3,26 +3,19 @@
 
 #include "fs/fat/fat_adapter.h"
 #include "fs/fat/fat_volume.h"
-#include "platform/relay_sink.h"
 #include "platform/text_format.h"
-#include "results/scan_session.h"
+#include "results/parser_scan_session.h"
 
 namespace vdrec::results {
 
 namespace {
 
-constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
-
-class FatScanSession final : public ScanSession {
+class FatScanSession final : public ParserScanSession<fs::fat::FatVolume, fs::fat::FatAdapter> {
 public:
     FatScanSession(FileSystemKind kind, const volumes::VolumeEntry& volume, image::ImageReader& reader,
                    platform::UiSink& sink)
-        : volume_(volume),
-          reader_(reader),
-          sink_(sink),
-          parser_(kind == FileSystemKind::Fat16 ? fs::fat::FatType::Fat16 : fs::fat::FatType::Fat32, sink_),
-          adapter_(parser_),
-          model_(adapter_) {}
+        : ParserScanSession(volume, reader, sink,
+                            kind == FileSystemKind::Fat16 ? fs::fat::FatType::Fat16 : fs::fat::FatType::Fat32) {}
 
     size_t findAnchors(int maxCount) override {
         parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
@@ -79,25 +72,8 @@ public:
         return true;
     }
 
-    void requestStop() override { parser_.stopRequested = true; }
-    void setSink(platform::UiSink& sink) override { sink_.setTarget(sink); }
-    fs::FileSystemAdapter& adapter() override { return adapter_; }
-    ResultsModel& model() override { return model_; }
-
 private:
     bool fat16() const { return parser_.type() == fs::fat::FatType::Fat16; }
-
-    void buildRootItems() {
-        for (int64_t index : parser_.rootLevel()) sink_.status(platform::format("filling entry =%lld in tree ", static_cast<long long>(index)));
-        model_.buildTopLevel();
-    }
-
-    volumes::VolumeEntry volume_;
-    image::ImageReader& reader_;
-    platform::RelaySink sink_;
-    fs::fat::FatVolume parser_;
-    fs::fat::FatAdapter adapter_;
-    ResultsModel model_;
 };
 
 }  // namespace

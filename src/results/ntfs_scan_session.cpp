@@ -1,20 +1,17 @@
 #include "fs/ntfs/ntfs_volume.h"
 #include "fs/ntfs/ntfs_adapter.h"
 #include "image/image_reader.h"
-#include "platform/relay_sink.h"
-#include "results/scan_session.h"
+#include "results/parser_scan_session.h"
 
 namespace vdrec::results {
 
 namespace {
 
-constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
-
-class NtfsScanSession final : public ScanSession {
+class NtfsScanSession final : public ParserScanSession<fs::ntfs::NtfsVolume, fs::ntfs::NtfsAdapter> {
 public:
     NtfsScanSession(const volumes::VolumeEntry& volume, uint64_t totalSectors, image::ImageReader& reader,
                     platform::UiSink& sink)
-        : volume_(volume), reader_(reader), sink_(sink), parser_(sink_), adapter_(parser_), model_(adapter_) {
+        : ParserScanSession(volume, reader, sink) {
         const uint64_t start = volume.startSector > 0 ? static_cast<uint64_t>(volume.startSector) : 0;
         const uint64_t sectors = start < totalSectors ? totalSectors - start : 0;
         bytesToDiskEnd_ = sectors > UINT64_MAX / image::kSectorSize ? UINT64_MAX : sectors * image::kSectorSize;
@@ -66,21 +63,8 @@ public:
         return true;
     }
 
-    void requestStop() override { parser_.stopRequested = true; }
-
-    void setSink(platform::UiSink& sink) override { sink_.setTarget(sink); }
-
-    fs::FileSystemAdapter& adapter() override { return adapter_; }
-    ResultsModel& model() override { return model_; }
-
 private:
-    volumes::VolumeEntry volume_;
     uint64_t bytesToDiskEnd_ = 0;
-    image::ImageReader& reader_;
-    platform::RelaySink sink_;
-    fs::ntfs::NtfsVolume parser_;
-    fs::ntfs::NtfsAdapter adapter_;
-    ResultsModel model_;
 };
 
 }  // namespace
