@@ -13,30 +13,13 @@ std::string vdrec(const std::string& command, const std::string& image, const st
     return std::string(VDREC_BINARY) + " " + command + " " + test::fixture(image) + " " + args;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from < text.size()) {
-        const size_t end = text.find('\n', from);
-        out.push_back(text.substr(from, end - from));
-        if (end == std::string::npos) break;
-        from = end + 1;
-    }
-    return out;
-}
-
-std::string sha256(const std::string& path) {
-    const auto result = test::run("sha256sum '" + path + "'");
-    return result.out.substr(0, 64);
-}
-
 TEST(ExfatCli, ListsAFolderWithTimesSizesAndAttributes) {
     setenv("TZ", "UTC", 1);
     const auto result = test::run(vdrec("ls", "exfat.img", "--start 0 --fs FAT64 --path Frag --json"));
     ASSERT_EQ(result.status, 0) << result.err;
     // Creation times are exfat-fuse's clock when the fixture was made: left out.
     std::vector<std::string> listed;
-    for (std::string line : lines(result.out)) {
+    for (std::string line : test::lines(result.out)) {
         const size_t created = line.find("\"created\":");
         if (created != std::string::npos) line.erase(created, line.find(',', created) + 1 - created);
         listed.push_back(line);
@@ -70,7 +53,7 @@ TEST(ExfatCli, RecoversTheVolumeByteExactWithModificationTimes) {
         ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
         EXPECT_EQ(info.st_size, c.size) << c.path;
         EXPECT_EQ(info.st_mtime, c.modified) << c.path;
-        EXPECT_EQ(sha256(out.file(c.path)), c.sha256) << c.path;
+        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
     }
     size_t many = 0;
     for (int k = 1; k <= 300; ++k) {
@@ -85,7 +68,7 @@ TEST(ExfatCli, RecoversTheVolumeByteExactWithModificationTimes) {
 TEST(ExfatCli, SearchFindsNamesInEveryFolder) {
     const auto result = test::run(vdrec("search", "exfat.img", "--start 0 --fs FAT64 'item-30[0-9]|q1\\.txt|^a$'"));
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(lines(result.out).size(), 3u) << result.out;  // item-300.txt, q1.txt, a
+    EXPECT_EQ(test::lines(result.out).size(), 3u) << result.out;  // item-300.txt, q1.txt, a
 }
 
 TEST(ExfatCli, AdvancedModeRebuildsVolumesWithoutBootRegion) {

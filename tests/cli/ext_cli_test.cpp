@@ -13,23 +13,6 @@ std::string vdrec(const std::string& command, const std::string& image, const st
     return std::string(VDREC_BINARY) + " " + command + " " + test::fixture(image) + " " + args;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from < text.size()) {
-        const size_t end = text.find('\n', from);
-        out.push_back(text.substr(from, end - from));
-        if (end == std::string::npos) break;
-        from = end + 1;
-    }
-    return out;
-}
-
-std::string sha256(const std::string& path) {
-    const auto result = test::run("sha256sum '" + path + "'");
-    return result.out.substr(0, 64);
-}
-
 TEST(ExtCli, ListsAFolderWithSizesModificationTimesAndPermissions) {
     setenv("TZ", "UTC", 1);
     const auto result = test::run(vdrec("ls", "ext4.img", "--start 0 --fs extX --path docs -r --json"));
@@ -45,7 +28,7 @@ TEST(ExtCli, ListsAFolderWithSizesModificationTimesAndPermissions) {
         {R"({"path":"docs/exact-8192.bin","name":"exact-8192.bin","type":"file","deleted":false,"size":8192,)",
          R"("modified":"07/03/2023  02:00 PM","attributes":"-OR-GR-UW-UR"})"},
     };
-    const auto listed = lines(result.out);
+    const auto listed = test::lines(result.out);
     ASSERT_EQ(listed.size(), expected.size()) << result.out;
     for (size_t k = 0; k < listed.size(); ++k) {
         EXPECT_EQ(listed[k].rfind(expected[k].first, 0), 0u) << listed[k];
@@ -76,7 +59,7 @@ TEST(ExtCli, RecoversEveryVersionWithContentsAndModificationTimes) {
         ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.image << " " << c.path;
         EXPECT_EQ(info.st_size, c.size) << c.image << " " << c.path;
         EXPECT_EQ(info.st_mtime, c.modified) << c.image << " " << c.path;
-        EXPECT_EQ(sha256(out.file(c.path)), c.sha256) << c.image << " " << c.path;
+        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.image << " " << c.path;
     }
 }
 
@@ -100,7 +83,7 @@ TEST(ExtCli, SearchFindsLiveAndRemovedNames) {
         "file deleted    720 Bytes  09/01/2023  09:00 AM  doomed.txt",
         "file            120 Bytes  06/02/2023  11:00 AM  \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E/\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt",
     };
-    EXPECT_EQ(lines(result.out), expected);
+    EXPECT_EQ(test::lines(result.out), expected);
 }
 
 }  // namespace

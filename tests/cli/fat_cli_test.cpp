@@ -13,18 +13,6 @@ std::string vdrec(const std::string& command, const std::string& image, const st
     return std::string(VDREC_BINARY) + " " + command + " " + test::fixture(image) + " " + args;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from < text.size()) {
-        const size_t end = text.find('\n', from);
-        out.push_back(text.substr(from, end - from));
-        if (end == std::string::npos) break;
-        from = end + 1;
-    }
-    return out;
-}
-
 TEST(FatCli, ListsAFolderWithTimesSizesAndAttributes) {
     setenv("TZ", "UTC", 1);
     const auto result = test::run(vdrec("ls", "fat16.img", "--start 0 --fs FAT16 --path Docs/Private -r --json"));
@@ -34,7 +22,7 @@ TEST(FatCli, ListsAFolderWithTimesSizesAndAttributes) {
         R"({"path":"Docs/Private/Deeper/system.cfg","name":"system.cfg","type":"file","deleted":false,"size":660,"created":"06/01/2023  06:00 AM","accessed":"06/01/2023 ","modified":"06/01/2023  06:00 AM","attributes":"-S-A"})",
         R"({"path":"Docs/Private/secret.txt","name":"secret.txt","type":"file","deleted":false,"size":540,"created":"06/01/2023  06:00 AM","accessed":"06/01/2023 ","modified":"06/01/2023  06:00 AM","attributes":"-R-H-A"})",
     };
-    EXPECT_EQ(lines(result.out), expected);
+    EXPECT_EQ(test::lines(result.out), expected);
 }
 
 TEST(FatCli, RecoversAFolderWithItsModificationTimes) {
@@ -52,7 +40,7 @@ TEST(FatCli, RecoversAFolderWithItsModificationTimes) {
 TEST(FatCli, SearchFindsLongAndShortNames) {
     const auto result = test::run(vdrec("search", "fat32.img", "--start 0 --fs fat32 'secret|q[12]\\.txt'"));
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(lines(result.out).size(), 3u) << result.out;
+    EXPECT_EQ(test::lines(result.out).size(), 3u) << result.out;
 }
 
 TEST(FatCli, AdvancedModeRebuildsAVolumeWithoutBootSectors) {
@@ -63,7 +51,7 @@ TEST(FatCli, AdvancedModeRebuildsAVolumeWithoutBootSectors) {
     for (const auto& c : cases) {
         const auto anchors = test::run(vdrec("anchors", c.damaged, std::string(c.selection) + " --json"));
         ASSERT_EQ(anchors.status, 0) << anchors.err;
-        EXPECT_EQ(lines(anchors.out).size(), 2u) << anchors.out;  // both FAT copies
+        EXPECT_EQ(test::lines(anchors.out).size(), 2u) << anchors.out;  // both FAT copies
         const auto standard = test::run(vdrec("ls", c.intact, std::string(c.selection) + " -r --json"));
         const auto advanced =
             test::run(vdrec("ls", c.damaged, std::string(c.selection) + " --mode advanced --anchor 1 --cluster 1 -r --json"));
@@ -79,7 +67,7 @@ TEST(FatCli, AdvancedModeRebuildsAVolumeWithoutBootSectors) {
 TEST(FatCli, FormattedDriveReadsAFolderAsOneCluster) {
     const auto result = test::run(vdrec("ls", "fat16.img", "--start 0 --fs FAT16 --path Logs --formatted"));
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(lines(result.out).size(), 14u);
+    EXPECT_EQ(test::lines(result.out).size(), 14u);
 }
 
 }  // namespace

@@ -19,23 +19,6 @@ std::string vdrec(const std::string& image, const std::string& args) {
            args.substr(args.find(' '));
 }
 
-std::string sha256(const std::string& path) {
-    const auto result = test::run("sha256sum '" + path + "'");
-    return result.out.substr(0, 64);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from < text.size()) {
-        const size_t end = text.find('\n', from);
-        out.push_back(text.substr(from, end - from));
-        if (end == std::string::npos) break;
-        from = end + 1;
-    }
-    return out;
-}
-
 TEST(NtfsCli, ListsLiveAndDeletedFilesWithSizesAndTimes) {
     setenv("TZ", "UTC", 1);
     const auto result = test::run(vdrec("ntfs-main.img", "ls" + kMain + " --path Docs -r --json"));
@@ -55,7 +38,7 @@ TEST(NtfsCli, ListsLiveAndDeletedFilesWithSizesAndTimes) {
         R"({"path":"Docs/Old/2020.txt","name":"2020.txt","type":"file","deleted":true,"size":9600,"created":"12/30/2020  11:59 PM","accessed":"01/01/2021  00:59 AM","modified":"12/31/2020  11:59 PM","attributes":"-A"})",
         R"({"path":"Docs/report.txt","name":"report.txt","type":"file","deleted":false,"size":4200,"created":"05/31/2024  09:30 AM","accessed":"06/01/2024  10:30 AM","modified":"06/01/2024  09:30 AM","attributes":"-A"})",
     };
-    EXPECT_EQ(lines(result.out), expected);
+    EXPECT_EQ(test::lines(result.out), expected);
 }
 
 TEST(NtfsCli, RecoversEveryFileByteExactWithItsModificationTime) {
@@ -82,7 +65,7 @@ TEST(NtfsCli, RecoversEveryFileByteExactWithItsModificationTime) {
     };
     for (const auto& c : cases) {
         const std::string path = out.file(c.path);
-        EXPECT_EQ(sha256(path), c.sha256) << c.path;
+        EXPECT_EQ(test::sha256(path), c.sha256) << c.path;
         struct stat info {};
         ASSERT_EQ(stat(path.c_str(), &info), 0) << c.path;
         EXPECT_EQ(info.st_mtime, c.modified) << c.path;
@@ -95,14 +78,14 @@ TEST(NtfsCli, RecoversOneFolderStraightIntoTheOutput) {
     test::TempDir out;
     const auto result = test::run(vdrec("ntfs-main.img", "recover" + kMain + " --path Docs/Old --out " + out.path()));
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(sha256(out.file("2019.txt")), "238a0f7d35e3567276e236207a4d185ccbe11986d4fd78462a0deea18d26b030");
-    EXPECT_EQ(sha256(out.file("2020.txt")), "0afc8e56c3dacc853507233e1b738f252dc53579a1d1b2e0de15261057c37ce8");
+    EXPECT_EQ(test::sha256(out.file("2019.txt")), "238a0f7d35e3567276e236207a4d185ccbe11986d4fd78462a0deea18d26b030");
+    EXPECT_EQ(test::sha256(out.file("2020.txt")), "0afc8e56c3dacc853507233e1b738f252dc53579a1d1b2e0de15261057c37ce8");
 }
 
 TEST(NtfsCli, SearchFindsNamesByPatternAnywhere) {
     const auto result = test::run(vdrec("ntfs-main.img", "search" + kMain + " \\.jpg$ --json"));
     ASSERT_EQ(result.status, 0) << result.err;
-    const auto found = lines(result.out);
+    const auto found = test::lines(result.out);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_NE(found[0].find(R"("path":"Photos/IMG_0001.jpg")"), std::string::npos);
     EXPECT_NE(found[1].find(R"("path":"Photos/IMG_0002.jpg")"), std::string::npos);

@@ -61,4 +61,21 @@ CommandResult run(const std::string& command) {
     return result;
 }
 
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = text.find('\n', from);
+        out.push_back(text.substr(from, end - from));
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    return out;
+}
+
+std::string sha256(const std::string& path) {
+    const auto result = run("sha256sum '" + path + "'");
+    return result.out.substr(0, 64);
+}
+
 }  // namespace vdrec::test

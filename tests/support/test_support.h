@@ -37,4 +37,9 @@ struct CommandResult {
 };
 CommandResult run(const std::string& command);
 
+// The lines of a command's output, without their line ends.
+std::vector<std::string> lines(const std::string& text);
+// A file's SHA-256 in hex, as sha256sum prints it.
+std::string sha256(const std::string& path);
+
 }  // namespace vdrec::test

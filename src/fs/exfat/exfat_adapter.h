@@ -2,39 +2,22 @@
 // What the results model asks of exFAT entries, answered from the parser's records.
 
 #include "fs/exfat/exfat_volume.h"
-#include "fs/file_system_adapter.h"
+#include "fs/parser_adapter.h"
 
 namespace vdrec::fs::exfat {
 
-class ExfatAdapter final : public FileSystemAdapter {
+class ExfatAdapter final : public ParserAdapter<ExfatVolume> {
 public:
-    explicit ExfatAdapter(ExfatVolume& parser) : parser_(parser) {}
+    using ParserAdapter::ParserAdapter;
 
     std::vector<EntryRef> rootLevel() const override;
-    bool isValid(EntryRef entry) const override { return parser_.validEntry(entry); }
     bool isFolder(EntryRef entry) const override;
-    bool hasChildren(EntryRef entry) const override { return firstChild(entry) != kNoEntry; }
     EntryRef firstChild(EntryRef entry) const override;
     EntryRef nextSibling(EntryRef entry) const override;
     bool isDeleted(EntryRef entry, bool parentDeleted) const override;
-    std::string name(EntryRef entry) const override { return std::string(parser_.name(entry)); }
-    void rename(EntryRef entry, std::string name) override { parser_.rename(entry, name); }
     ListTexts listTexts(EntryRef entry) const override;
     SaveKind saveKind(EntryRef entry) const override;
-    std::string sizeStatusText(EntryRef entry) const override { return parser_.listTexts(entry).size; }
-    uint64_t dataSize(EntryRef entry) const override { return parser_.dataSize(entry); }
-    CopyResult saveFile(EntryRef entry, const std::string& destinationPath) override {
-        return parser_.saveFile(entry, destinationPath);
-    }
-    std::optional<std::vector<uint8_t>> readData(EntryRef entry, size_t maxBytes) override {
-        return parser_.readData(entry, maxBytes);
-    }
     Rules rules() const override;
-
-private:
-    EntryRef link(int64_t index) const { return parser_.validEntry(index) ? index : kNoEntry; }
-
-    ExfatVolume& parser_;
 };
 
 }  // namespace vdrec::fs::exfat
