@@ -67,4 +67,12 @@ std::string utf16leToUtf8(const uint8_t* data, size_t units) {
     return out;
 }
 
+std::string formatSize(uint64_t bytes) {
+    const double size = static_cast<double>(bytes);
+    if (size >= 1073741824.0) return format("%.2f GB", size / 1073741824.0);
+    if (size >= 1048576.0) return format("%.2f MB", size / 1048576.0);
+    if (size >= 1024.0) return format("%.2f KB", size / 1024.0);
+    return format("%lld Bytes", static_cast<long long>(bytes));
+}
+
 }  // namespace vdrec::platform

@@ -15,14 +15,6 @@ namespace {
 // Data moves in reads of at most this size, whatever the file's size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
-std::string sizeText(uint64_t bytes) {
-    const double size = static_cast<double>(bytes);
-    if (size >= 1073741824.0) return platform::format("%.2f GB", size / 1073741824.0);
-    if (size >= 1048576.0) return platform::format("%.2f MB", size / 1048576.0);
-    if (size >= 1024.0) return platform::format("%.2f KB", size / 1024.0);
-    return platform::format("%lld Bytes", static_cast<long long>(bytes));
-}
-
 // A UtcOffset byte: bit 7 marks it valid, bits 0-6 are a signed count of 15-minute steps.
 std::optional<int64_t> utcOffsetSeconds(uint8_t offset) {
     if ((offset & 0x80) == 0) return std::nullopt;
@@ -74,7 +66,7 @@ ExfatListTexts ExfatVolume::listTexts(int64_t index) const {
     texts.created = timeText(set.createTimestamp, set.createUtcOffset);
     texts.accessed = timeText(set.accessedTimestamp, set.accessedUtcOffset);
     texts.modified = timeText(set.modifiedTimestamp, set.modifiedUtcOffset);
-    texts.size = sizeText(dataSize(index));
+    texts.size = platform::formatSize(dataSize(index));
     texts.attributes = attributeText(set.attributes);
     return texts;
 }

@@ -15,14 +15,6 @@ namespace {
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
-std::string sizeText(uint64_t bytes) {
-    const double size = static_cast<double>(bytes);
-    if (size >= 1073741824.0) return platform::format("%.2f GB", size / 1073741824.0);
-    if (size >= 1048576.0) return platform::format("%.2f MB", size / 1048576.0);
-    if (size >= 1024.0) return platform::format("%.2f KB", size / 1024.0);
-    return platform::format("%lld Bytes", static_cast<long long>(bytes));
-}
-
 std::string permissionText(uint16_t mode) {
     static constexpr std::pair<uint16_t, const char*> kBits[] = {
         {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
@@ -86,7 +78,7 @@ ExtListTexts ExtVolume::listTexts(int64_t index) const {
     texts.created = platform::listTimeText(e.changed);
     texts.accessed = platform::listTimeText(e.accessed);
     texts.modified = platform::listTimeText(e.modified);
-    texts.size = sizeText(e.size);
+    texts.size = platform::formatSize(e.size);
     texts.attributes = permissionText(e.mode);
     return texts;
 }

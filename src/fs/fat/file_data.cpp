@@ -15,14 +15,6 @@ namespace {
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
-std::string sizeText(uint64_t bytes) {
-    const double size = static_cast<double>(bytes);
-    if (size >= 1073741824.0) return platform::format("%.2f GB", size / 1073741824.0);
-    if (size >= 1048576.0) return platform::format("%.2f MB", size / 1048576.0);
-    if (size >= 1024.0) return platform::format("%.2f KB", size / 1024.0);
-    return platform::format("%lld Bytes", static_cast<long long>(bytes));
-}
-
 // Month, day, year and the hour as the list shows it: 0 to 12 "AM" unchanged, above "PM" less 12.
 std::string timeText(uint16_t date, uint16_t time) {
     const int hour = time >> 11;
@@ -51,7 +43,7 @@ FatListTexts FatVolume::listTexts(int64_t index) const {
     texts.modified = timeText(slot.writeDate, slot.writeTime);
     texts.accessed = platform::format("%02d/%02d/%d ", (slot.accessDate >> 5) & 0x0F, slot.accessDate & 0x1F,
                                       1980 + (slot.accessDate >> 9));
-    texts.size = sizeText(dataSize(index));
+    texts.size = platform::formatSize(dataSize(index));
     texts.attributes = attributeText(slot.attributes);
     return texts;
 }

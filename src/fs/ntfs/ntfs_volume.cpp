@@ -232,12 +232,4 @@ std::optional<uint64_t> NtfsVolume::mapMftOffset(const std::vector<DataRun>& run
     return std::nullopt;
 }
 
-std::string formatSize(uint64_t bytes) {
-    const double size = static_cast<double>(bytes);
-    if (size / 1073741824.0 >= 1) return platform::format("%.2f GB", size / 1073741824.0);
-    if (size / 1048576.0 >= 1) return platform::format("%.2f MB", size / 1048576.0);
-    if (size / 1024.0 >= 1) return platform::format("%.2f KB", size / 1024.0);
-    return platform::format("%lld Bytes", static_cast<long long>(bytes));
-}
-
 }  // namespace vdrec::fs::ntfs

@@ -21,6 +21,7 @@
 #include "fs/ntfs/run_list.h"
 #include "image/image_reader.h"
 #include "platform/file_times.h"
+#include "platform/text_format.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ntfs {
@@ -194,7 +195,6 @@ private:
 // The volume list's size text as whole megabytes, read as a signed 32-bit decimal; 0 when not positive.
 uint64_t megabytesOf(const std::string& sizeText);
 
-// Maps a size in bytes to the list's size text: "%.2f GB", "%.2f MB", "%.2f KB" or "%lld Bytes".
-std::string formatSize(uint64_t bytes);
+using platform::formatSize;
 
 }  // namespace vdrec::fs::ntfs
