@@ -2,6 +2,7 @@
 // The one way the system reads a disk image: seek to a byte offset of the virtual disk (or of a
 // volume, once baseOffset is set), then read whole 512-byte sectors from there.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -38,8 +39,9 @@ public:
     virtual bool seek(int64_t offset, uint32_t method = FromStart) = 0;
 
     // seek(offset) then read(count): the pairing every caller uses. Safe to call from several
-    // threads at once (the pair is done under a lock), so saving may copy files in parallel.
-    bool readAt(int64_t offset, void* buffer, uint32_t count);
+    // threads at once (the pair is done under a lock, or needs none), so saving may copy files
+    // in parallel.
+    virtual bool readAt(int64_t offset, void* buffer, uint32_t count);
     // The platform error behind the last failed read; EIO when the failure was not the platform's.
     int lastError() const;
 
@@ -55,8 +57,9 @@ protected:
     WizardState& state_;
     platform::UiSink& sink_;
     std::unique_ptr<platform::ByteSource> source_;
-    // Absolute byte position in the virtual disk (baseOffset included).
-    int64_t position_ = 0;
+    // Absolute byte position in the virtual disk (baseOffset included). Atomic: a reader that
+    // needs no lock for readAt still moves it from several threads.
+    std::atomic<int64_t> position_{0};
 
 private:
     std::mutex readLock_;
