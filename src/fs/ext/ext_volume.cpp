@@ -13,8 +13,9 @@ namespace vdrec::fs::ext {
 namespace {
 
 constexpr uint64_t kSuperblockStep = 512;
-// Inode tables are read in pieces of at most this size.
-constexpr uint64_t kTableChunkBytes = 4u * 1024 * 1024;
+// Inode tables are read in pieces of at most this size: large enough that reads are few,
+// small enough that the buffer costs few fresh pages.
+constexpr uint64_t kTableChunkBytes = 1024 * 1024;
 constexpr uint32_t kIndexedDirectory = 0x1000;
 
 uint64_t roundToSectors(uint64_t bytes) {
@@ -173,6 +174,8 @@ void ExtVolume::readDirectories() {
     namePool_.clear();
     directoryBlocks_.clear();
     if (!superblock_) return;
+    // Most used inodes carry one name: room for that many spares regrowth.
+    names_.reserve(slots_.size());
     const Superblock& sb = *superblock_;
     const auto records = static_cast<long long>(sb.inodesCount);
     sink_.progressRange(0, records);
