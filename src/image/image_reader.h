@@ -22,7 +22,7 @@ class ImageReader {
 public:
     enum MoveMethod : uint32_t { FromStart = 0, FromCurrent = 1, FromEnd = 2 };
 
-    ImageReader(WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+    ImageReader(WizardState& state, platform::UiSink& sink);
     virtual ~ImageReader() = default;
     ImageReader(const ImageReader&) = delete;
     ImageReader& operator=(const ImageReader&) = delete;
@@ -42,6 +42,12 @@ public:
     // threads at once (the pair is done under a lock, or needs none), so saving may copy files
     // in parallel.
     virtual bool readAt(int64_t offset, void* buffer, uint32_t count);
+    // readAt for small reads that tend to come as neighbours (records, inodes of one folder):
+    // each thread keeps the last aligned piece of kNearbyPieceBytes it read and serves such
+    // reads from it. The same bytes and result as readAt; a read the piece cannot serve goes
+    // to readAt.
+    bool readNearby(int64_t offset, void* buffer, uint32_t count);
+    static constexpr uint32_t kNearbyPieceBytes = 64 * 1024;
     // The platform error behind the last failed read; EIO when the failure was not the platform's.
     int lastError() const;
 
@@ -63,6 +69,8 @@ protected:
 
 private:
     std::mutex readLock_;
+    // Tells readers apart for the per-thread pieces, even one made where another was freed.
+    const uint64_t serial_;
 };
 
 }  // namespace vdrec::image

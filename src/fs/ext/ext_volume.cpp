@@ -1,7 +1,6 @@
 #include "fs/ext/ext_volume.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
@@ -19,13 +18,6 @@ constexpr uint64_t kSuperblockStep = 512;
 constexpr uint64_t kTableChunkBytes = 1024 * 1024;
 constexpr uint32_t kIndexedDirectory = 0x1000;
 
-// A number no other volume or scan has had: inode table pieces kept for an earlier one are
-// never taken for this one's.
-uint64_t nextLayoutId() {
-    static std::atomic<uint64_t> last{0};
-    return ++last;
-}
-
 uint64_t roundToSectors(uint64_t bytes) {
     return (bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
 }
@@ -36,7 +28,6 @@ ExtVolume::ExtVolume(platform::UiSink& sink) : sink_(sink) {}
 
 void ExtVolume::attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText) {
     reader_ = &reader;
-    id_ = nextLayoutId();
     reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
     const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
     volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
@@ -76,7 +67,6 @@ bool ExtVolume::findSuperblock() {
 }
 
 bool ExtVolume::loadGroupDescriptors() {
-    id_ = nextLayoutId();
     groups_.clear();
     if (!superblock_) return false;
     const Superblock& sb = *superblock_;

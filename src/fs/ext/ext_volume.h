@@ -110,8 +110,6 @@ private:
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
-    // Names the reader and group table in use, for the per-thread inode table piece.
-    uint64_t id_ = 0;
     image::ImageReader* reader_ = nullptr;
     uint64_t volumeBytes_ = 0;
     std::optional<Superblock> superblock_;

@@ -1,6 +1,7 @@
 // A file's data from its block map or extent tree, written with its holes; the list texts.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "fs/ext/ext_volume.h"
@@ -14,8 +15,8 @@ namespace {
 
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
-// Inodes read for saving come from pieces of their table of this size.
-constexpr uint64_t kInodePieceBytes = 64 * 1024;
+// Inodes up to this size are read without an allocation.
+constexpr size_t kMaxInodeBytes = 1024;
 
 std::string sizeText(uint64_t bytes) {
     const double size = static_cast<double>(bytes);
@@ -43,31 +44,21 @@ std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
     const Superblock& sb = *superblock_;
     const uint64_t group = (inode - 1) / sb.inodesPerGroup;
     if (group >= groups_.size() || groups_[group].inodeTable >= volumeBlocks_) return std::nullopt;
-    const uint64_t tableOffset = groups_[group].inodeTable * sb.blockBytes;
-    const uint64_t inTable = (inode - 1) % sb.inodesPerGroup * sb.inodeBytes;
-    // Saving asks for inodes mostly in ascending runs (a folder's files were made together):
-    // each thread keeps the last piece of inode table it read, so most inodes cost no read.
-    struct TablePiece {
-        uint64_t volume = 0;
-        uint64_t offset = UINT64_MAX;
+    const uint64_t offset = groups_[group].inodeTable * sb.blockBytes + (inode - 1) % sb.inodesPerGroup * sb.inodeBytes;
+    if (reader_ == nullptr || offset > INT64_MAX) return std::nullopt;
+    // Saving asks for inodes mostly in ascending runs (a folder's files were made together),
+    // so most come from a piece of table already read.
+    // Whole sectors, as every read of the volume.
+    const uint64_t sectorBytes = (sb.inodeBytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
+    if (sectorBytes > kMaxInodeBytes) {
         std::vector<std::byte> bytes;
-    };
-    thread_local TablePiece piece;
-    const uint64_t pieceStart = inTable / kInodePieceBytes * kInodePieceBytes;
-    const uint64_t tableBytes = uint64_t{sb.inodesPerGroup} * sb.inodeBytes;
-    const uint64_t pieceOffset = tableOffset + pieceStart;
-    if (piece.volume != id_ || piece.offset != pieceOffset) {
-        piece.volume = id_;
-        piece.offset = UINT64_MAX;
-        if (readBytes(pieceOffset, piece.bytes, std::min(kInodePieceBytes, tableBytes - pieceStart)))
-            piece.offset = pieceOffset;
+        if (!readBytes(offset, bytes, sb.inodeBytes)) return std::nullopt;
+        return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
     }
-    const uint64_t at = inTable - pieceStart;
-    if (piece.offset == pieceOffset && at + sb.inodeBytes <= piece.bytes.size())
-        return decodeInode(platform::Bytes(piece.bytes.data() + at, static_cast<size_t>(sb.inodeBytes)));
-    std::vector<std::byte> bytes;
-    if (!readBytes(tableOffset + inTable, bytes, sb.inodeBytes)) return std::nullopt;
-    return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
+    std::array<std::byte, kMaxInodeBytes> bytes;
+    if (!reader_->readNearby(static_cast<int64_t>(offset), bytes.data(), static_cast<uint32_t>(sectorBytes)))
+        return std::nullopt;
+    return decodeInode(platform::Bytes(bytes.data(), static_cast<size_t>(sb.inodeBytes)));
 }
 
 BlockMap ExtVolume::unclaimedPart(const BlockMap& map) const {

@@ -200,7 +200,8 @@ void NtfsVolume::rename(int64_t index, std::string_view newName) {
 bool NtfsVolume::readRecord(uint64_t recordOffset, MftRecord& out) {
     std::array<std::byte, kMftRecordSize> bytes{};
     if (reader_ == nullptr || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
-    const bool complete = reader_->readAt(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
+    // Saving reads the records of a folder's files, which mostly lie side by side.
+    const bool complete = reader_->readNearby(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
     decodeMftRecord(platform::Bytes(bytes.data(), bytes.size()), out);
     return complete;
 }
