@@ -11,19 +11,24 @@ namespace {
 void appendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
-    for (char c : text) {
+    // Plain runs are appended whole; only quotes, backslashes and control bytes are escaped.
+    size_t plain = 0;
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        if (c != '"' && c != '\\' && byte >= 0x20) continue;
+        out.append(text.data() + plain, k - plain);
+        plain = k + 1;
+        if (byte >= 0x20) {
             out.push_back('\\');
             out.push_back(c);
-        } else if (byte < 0x20) {
+        } else {
             out += "\\u00";
             out.push_back(kHex[byte >> 4]);
             out.push_back(kHex[byte & 15]);
-        } else {
-            out.push_back(c);
         }
     }
+    out.append(text.data() + plain, text.size() - plain);
     out.push_back('"');
 }
 

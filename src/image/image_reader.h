@@ -2,6 +2,7 @@
 // The one way the system reads a disk image: seek to a byte offset of the virtual disk (or of a
 // volume, once baseOffset is set), then read whole 512-byte sectors from there.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,7 +22,7 @@ class ImageReader {
 public:
     enum MoveMethod : uint32_t { FromStart = 0, FromCurrent = 1, FromEnd = 2 };
 
-    ImageReader(WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
+    ImageReader(WizardState& state, platform::UiSink& sink);
     virtual ~ImageReader() = default;
     ImageReader(const ImageReader&) = delete;
     ImageReader& operator=(const ImageReader&) = delete;
@@ -38,8 +39,15 @@ public:
     virtual bool seek(int64_t offset, uint32_t method = FromStart) = 0;
 
     // seek(offset) then read(count): the pairing every caller uses. Safe to call from several
-    // threads at once (the pair is done under a lock), so saving may copy files in parallel.
-    bool readAt(int64_t offset, void* buffer, uint32_t count);
+    // threads at once (the pair is done under a lock, or needs none), so saving may copy files
+    // in parallel.
+    virtual bool readAt(int64_t offset, void* buffer, uint32_t count);
+    // readAt for small reads that tend to come as neighbours (records, inodes of one folder):
+    // each thread keeps the last aligned piece of kNearbyPieceBytes it read and serves such
+    // reads from it. The same bytes and result as readAt; a read the piece cannot serve goes
+    // to readAt.
+    bool readNearby(int64_t offset, void* buffer, uint32_t count);
+    static constexpr uint32_t kNearbyPieceBytes = 64 * 1024;
     // The platform error behind the last failed read; EIO when the failure was not the platform's.
     int lastError() const;
 
@@ -55,11 +63,14 @@ protected:
     WizardState& state_;
     platform::UiSink& sink_;
     std::unique_ptr<platform::ByteSource> source_;
-    // Absolute byte position in the virtual disk (baseOffset included).
-    int64_t position_ = 0;
+    // Absolute byte position in the virtual disk (baseOffset included). Atomic: a reader that
+    // needs no lock for readAt still moves it from several threads.
+    std::atomic<int64_t> position_{0};
 
 private:
     std::mutex readLock_;
+    // Tells readers apart for the per-thread pieces, even one made where another was freed.
+    const uint64_t serial_;
 };
 
 }  // namespace vdrec::image

@@ -33,6 +33,21 @@ bool RawReader::read(void* buffer, uint32_t count) {
     return arrived == count;
 }
 
+bool RawReader::readAt(int64_t offset, void* buffer, uint32_t count) {
+    if (!source_) return false;
+    int64_t target = -1;
+    if (__builtin_add_overflow(offset, baseOffset, &target)) target = -1;
+    const int64_t got = target < 0 ? -1 : platform::readFully(*source_, static_cast<uint64_t>(target), buffer, count);
+    const size_t arrived = got > 0 ? static_cast<size_t>(got) : 0;
+    std::memset(static_cast<uint8_t*>(buffer) + arrived, 0, count - arrived);
+    // Reads that follow continue after this one, as after seek and read.
+    if (target >= 0)
+        position_ = target + count;
+    else
+        position_ += count;
+    return target >= 0 && arrived == count;
+}
+
 bool RawReader::seek(int64_t offset, uint32_t method) {
     if (!source_) return false;
     int64_t target = 0;

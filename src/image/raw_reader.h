@@ -12,6 +12,9 @@ public:
     bool openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) override;
     bool read(void* buffer, uint32_t count) override;
     bool seek(int64_t offset, uint32_t method = FromStart) override;
+    // A flat image maps each disk byte to one file byte: reads go straight to their position,
+    // without the shared position or its lock.
+    bool readAt(int64_t offset, void* buffer, uint32_t count) override;
 };
 
 }  // namespace vdrec::image

@@ -55,7 +55,7 @@ int64_t ImageFile::readAt(uint64_t offset, void* buffer, size_t size) {
         const ssize_t got = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
         if (got >= 0) return got;
         if (errno == EINTR) continue;
-        lastError_ = errno;
+        lastError_.store(errno, std::memory_order_relaxed);
         return -1;
     }
 }

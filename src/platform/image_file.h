@@ -2,6 +2,7 @@
 // Read-only access to image files and devices. Nothing in vdrec can write to an image:
 // the only handle type offered here is opened O_RDONLY.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,7 +37,7 @@ public:
     int64_t readAt(uint64_t offset, void* buffer, size_t size) override;
     uint64_t length() const override { return length_; }
     std::optional<uint64_t> deviceSize() const override { return deviceSize_; }
-    int lastError() const override { return lastError_; }
+    int lastError() const override { return lastError_.load(std::memory_order_relaxed); }
 
 private:
     ImageFile(int fd, uint64_t length, std::optional<uint64_t> deviceSize)
@@ -45,7 +46,7 @@ private:
     int fd_;
     uint64_t length_;
     std::optional<uint64_t> deviceSize_;
-    int lastError_ = 0;
+    std::atomic<int> lastError_{0};  // reads may come from several threads
 };
 
 class MemorySource final : public ByteSource {

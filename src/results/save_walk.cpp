@@ -1,8 +1,8 @@
 #include "results/save_walk.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <future>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -35,7 +35,8 @@ struct SaveWalk::Frame {
     std::unique_ptr<LiveNames> live;
 };
 
-// Copies files on helper threads; the walk queues them and collects the results in order.
+// Copies files on helper threads. Jobs are taken in the order queued; the walk collects the
+// results in that order, in batches, so neither side is woken once per file.
 class SaveWalk::CopyPool {
 public:
     CopyPool(fs::FileSystemAdapter& adapter, unsigned threads) : adapter_(adapter) {
@@ -46,46 +47,78 @@ public:
             std::lock_guard lock(mutex_);
             closing_ = true;
         }
-        changed_.notify_all();
+        workReady_.notify_all();
         for (auto& thread : threads_) thread.join();
     }
 
-    std::future<fs::CopyResult> copy(fs::EntryRef entry, std::string destination) {
-        Job job{entry, std::move(destination), {}};
-        auto result = job.promise.get_future();
+    void copy(fs::EntryRef entry, std::string destination) {
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
+            jobs_.push_back({entry, std::move(destination), {}, false});
+            wake = idle_ > 0;
         }
-        changed_.notify_one();
-        return result;
+        if (wake) workReady_.notify_one();
+    }
+
+    // Waits until at least `count` of the oldest copies (all, when fewer are queued) have
+    // finished, then hands over the results of every finished copy at the front, oldest first.
+    std::vector<fs::CopyResult> collect(size_t count) {
+        std::unique_lock lock(mutex_);
+        wanted_ = std::min(count, jobs_.size());
+        finished_.wait(lock, [&] { return finishedAtFront_ >= wanted_; });
+        wanted_ = 0;
+        std::vector<fs::CopyResult> results;
+        results.reserve(finishedAtFront_);
+        for (size_t k = 0; k < finishedAtFront_; ++k) {
+            results.push_back(jobs_.front().result);
+            jobs_.pop_front();
+        }
+        started_ -= finishedAtFront_;
+        finishedAtFront_ = 0;
+        return results;
     }
 
 private:
     struct Job {
         fs::EntryRef entry;
         std::string destination;
-        std::promise<fs::CopyResult> promise;
+        fs::CopyResult result;
+        bool finished;
     };
 
     void work() {
+        std::unique_lock lock(mutex_);
         for (;;) {
-            Job job;
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return closing_ || !jobs_.empty(); });
-                if (jobs_.empty()) return;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
+            if (started_ == jobs_.size()) {
+                if (closing_) return;
+                ++idle_;
+                workReady_.wait(lock);
+                --idle_;
+                continue;
             }
-            job.promise.set_value(adapter_.saveFile(job.entry, job.destination));
+            // Elements of a deque stay in place while others are added or removed at its ends,
+            // and the walk removes only finished jobs.
+            Job& job = jobs_[started_++];
+            lock.unlock();
+            const fs::CopyResult result = adapter_.saveFile(job.entry, job.destination);
+            lock.lock();
+            job.result = result;
+            job.finished = true;
+            while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
+            if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
         }
     }
 
     fs::FileSystemAdapter& adapter_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workReady_;
+    std::condition_variable finished_;
     std::deque<Job> jobs_;
+    size_t started_ = 0;          // jobs at the front handed to a thread
+    size_t finishedAtFront_ = 0;  // jobs at the front that have finished, without a gap
+    size_t wanted_ = 0;           // finished jobs the walk waits for; 0 when it does not wait
+    unsigned idle_ = 0;
     bool closing_ = false;
     std::vector<std::thread> threads_;
 };
@@ -185,21 +218,21 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     SaveReport report;
     if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
     // Copies handed to the pool, reported in walk order as they finish.
-    struct Pending {
-        SavedFile saved;
-        std::future<fs::CopyResult> result;
-    };
     constexpr size_t kCopiesInFlight = 64;
-    std::deque<Pending> pending;
-    auto finishOldest = [&] {
-        Pending done = std::move(pending.front());
-        pending.pop_front();
-        const fs::CopyResult result = done.result.get();
-        done.saved.bytes = result.bytesWritten;
-        done.saved.status = result.status == fs::CopyStatus::Ok ? SavedFile::Status::Ok : SavedFile::Status::Error;
-        if (result.status == fs::CopyStatus::Failed && !platform::pathExists(done.saved.output)) done.saved.output.clear();
-        if (done.saved.status != SavedFile::Status::Ok) ++report.notWritten;
-        if (onFile) onFile(done.saved);
+    std::deque<SavedFile> pending;
+    auto finishOldest = [&](size_t count) {
+        for (const fs::CopyResult& result : pool_->collect(count)) {
+            SavedFile done = std::move(pending.front());
+            pending.pop_front();
+            done.bytes = result.bytesWritten;
+            done.status = result.status == fs::CopyStatus::Ok ? SavedFile::Status::Ok : SavedFile::Status::Error;
+            if (result.status == fs::CopyStatus::Failed && !platform::pathExists(done.output)) done.output.clear();
+            if (done.status != SavedFile::Status::Ok) ++report.notWritten;
+            if (onFile) onFile(done);
+        }
+    };
+    auto finishAll = [&] {
+        if (!pending.empty()) finishOldest(pending.size());
     };
     std::unordered_set<fs::EntryRef> seen{folder};
     // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
@@ -255,10 +288,10 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                     if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
                 if (destination.empty()) destination = reserveDestination(frame.outputFolder, safeOutputName(name));
                 if (pool_) {
-                    Pending next{{frame.path + name, std::move(destination), 0, SavedFile::Status::Error}, {}};
-                    next.result = pool_->copy(child, next.saved.output);
-                    pending.push_back(std::move(next));
-                    if (pending.size() >= kCopiesInFlight) finishOldest();
+                    pool_->copy(child, destination);
+                    pending.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});
+                    // Half the window at a time: the walk sleeps once per batch, not per file.
+                    if (pending.size() >= kCopiesInFlight) finishOldest(kCopiesInFlight / 2);
                     break;
                 }
                 SavedFile saved = copyTo(child, destination, frame.path + name);
@@ -268,7 +301,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             }
             case fs::SaveKind::CountedOnly: {
                 ++report.files;
-                while (!pending.empty()) finishOldest();  // keep walk order
+                finishAll();  // keep walk order
                 SavedFile skipped;
                 skipped.path = frame.path + name;
                 skipped.status = SavedFile::Status::Skipped;
@@ -278,7 +311,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             case fs::SaveKind::Skipped: break;
         }
     }
-    while (!pending.empty()) finishOldest();
+    finishAll();
     return report;
 }
 

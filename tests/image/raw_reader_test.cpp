@@ -72,6 +72,46 @@ TEST(RawReader, BaseOffsetShiftsEverySeek) {
     EXPECT_TRUE(std::equal(sector.begin(), sector.end(), data.begin() + 1048576 + 512));
 }
 
+TEST(RawReader, NearbyReadsGiveWhatPositionedReadsGive) {
+    TempDir dir;
+    // Three pieces and a bit: the last piece reaches past the end of the image.
+    const auto data = numberedSectors(3 * ImageReader::kNearbyPieceBytes + 1024);
+    test::writeFile(dir.file("disk.img"), data);
+    WizardState state;
+    platform::RecordingSink sink;
+    RawReader reader(state, sink);
+    ASSERT_TRUE(reader.open(dir.file("disk.img")));
+    const int64_t piece = ImageReader::kNearbyPieceBytes;
+    struct Case {
+        int64_t offset;
+        uint32_t count;
+    } cases[] = {
+        {0, 1024},                   {1024, 256},  {piece - 512, 1024},  // across two pieces
+        {piece, 512},                {512, 1024},  {3 * piece, 1024},    // the last, short piece
+        {3 * piece + 512, 1024},     // partly past the end
+        {-512, 512},
+    };
+    for (const int64_t base : {int64_t{0}, int64_t{512}}) {
+        reader.baseOffset = base;
+        for (const Case& c : cases) {
+            std::vector<uint8_t> expected(c.count, 0xAA), got(c.count, 0x55);
+            const bool expectedRead = reader.readAt(c.offset, expected.data(), c.count);
+            const bool gotRead = reader.readNearby(c.offset, got.data(), c.count);
+            EXPECT_EQ(gotRead, expectedRead) << "offset " << c.offset << " base " << base;
+            if (expectedRead) {
+                EXPECT_EQ(got, expected) << "offset " << c.offset << " base " << base;
+            }
+        }
+    }
+    // The piece follows the base offset: the same offset read again after a change of base.
+    std::vector<uint8_t> sector(512);
+    reader.baseOffset = 0;
+    ASSERT_TRUE(reader.readNearby(1024, sector.data(), 512));
+    reader.baseOffset = 512;
+    ASSERT_TRUE(reader.readNearby(1024, sector.data(), 512));
+    EXPECT_TRUE(std::equal(sector.begin(), sector.end(), data.begin() + 1536));
+}
+
 TEST(RawReader, MissingFileShowsInvalidHandle) {
     WizardState state;
     platform::RecordingSink sink;

@@ -166,6 +166,46 @@ TEST(SaveWalk, ParallelCopiesGiveTheSameFilesNamesAndOrder) {
     EXPECT_EQ(tree(two.path()).size(), 300u);
 }
 
+TEST(SaveWalk, ParallelCopiesKeepOrderAroundCountedOnlyFilesAndAcrossFolders) {
+    FakeFileSystem fs;
+    std::vector<fs::EntryRef> tops;
+    for (int t = 0; t < 2; ++t) {
+        const auto top = fs.add(fs::kNoEntry, "top" + std::to_string(t), true);
+        // Counted-only files between runs longer and shorter than the copies kept in flight.
+        for (int k = 0; k < 200; ++k) {
+            const auto file = fs.add(top, "f" + std::to_string(k), false, "data " + std::to_string(k));
+            if (k % 67 == 5 || k == 6) fs.at(file).countedOnly = true;
+        }
+        tops.push_back(top);
+    }
+    auto runWith = [&](unsigned copies, const std::string& out) {
+        platform::RecordingSink sink;
+        SaveWalk walk(fs, sink);
+        walk.parallelCopies = copies;
+        std::vector<std::string> order;
+        walk.onFile = [&](const SavedFile& saved) {
+            order.push_back(saved.path + " " + std::to_string(static_cast<int>(saved.status)) + " " +
+                            std::to_string(saved.bytes));
+        };
+        // One walk for both folders, as the whole-volume save does.
+        for (size_t t = 0; t < tops.size(); ++t) {
+            const std::string folder = out + "/top" + std::to_string(t);
+            std::filesystem::create_directory(folder);
+            const SaveReport report = walk.saveFolder(tops[t], folder, "top" + std::to_string(t) + "/");
+            EXPECT_EQ(report.files, 200u);
+            EXPECT_EQ(report.notWritten, 0u);
+        }
+        return order;
+    };
+    test::TempDir one, two;
+    const auto sequential = runWith(1, one.path());
+    const auto parallel = runWith(2, two.path());
+    ASSERT_EQ(sequential.size(), 400u);
+    EXPECT_EQ(parallel, sequential);
+    EXPECT_EQ(tree(two.path()), tree(one.path()));
+    EXPECT_EQ(tree(two.path()).size(), 2u * (200u - 4u));
+}
+
 TEST(SaveWalk, CraftedNamesStayInsideTheOutputFolder) {
     FakeFileSystem fs;
     const auto top = fs.add(fs::kNoEntry, "top", true);

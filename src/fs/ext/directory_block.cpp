@@ -1,5 +1,7 @@
 #include "fs/ext/directory_block.h"
 
+#include <algorithm>
+
 #include "platform/text_format.h"
 
 namespace vdrec::fs::ext {
@@ -77,6 +79,9 @@ std::vector<DirectoryEntry> parseDirectoryBlock(platform::Bytes block, const Dir
 }
 
 std::string nameText(std::string_view raw) {
+    // Most names are plain ASCII, which is valid as it stands.
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; }))
+        return std::string(raw);
     std::string out;
     out.reserve(raw.size());
     size_t k = 0;

@@ -13,8 +13,9 @@ namespace vdrec::fs::ext {
 namespace {
 
 constexpr uint64_t kSuperblockStep = 512;
-// Inode tables are read in pieces of at most this size.
-constexpr uint64_t kTableChunkBytes = 4u * 1024 * 1024;
+// Inode tables are read in pieces of at most this size: large enough that reads are few,
+// small enough that the buffer costs few fresh pages.
+constexpr uint64_t kTableChunkBytes = 1024 * 1024;
 constexpr uint32_t kIndexedDirectory = 0x1000;
 
 uint64_t roundToSectors(uint64_t bytes) {
@@ -93,9 +94,12 @@ void ExtVolume::readInodeTables() {
     const Superblock& sb = *superblock_;
     const auto groupCount = static_cast<int64_t>(groups_.size());
     sink_.progressRange(0, groupCount);
-    // The used-inode count sizes the table; a wrong one only costs regrowth. Every inode takes
-    // at least 128 bytes of the volume, which caps the reservation.
-    if (sb.freeInodes < sb.inodesCount) slots_.reserve(std::min(sb.inodesCount - sb.freeInodes, volumeBytes_ / 128));
+    // Every slot the groups offer may hold an inode in use or a removed one, so their sum sizes
+    // the table without regrowth. Every inode takes at least 128 bytes of the volume, which caps
+    // the reservation.
+    uint64_t offered = 0;
+    for (uint64_t g = 0; g < groups_.size(); ++g) offered += usableSlots(g);
+    slots_.reserve(std::min({offered, uint64_t{sb.inodesCount}, volumeBytes_ / 128}));
     std::vector<std::byte> table;
     for (uint64_t g = 0; g < groups_.size(); ++g) {
         status(platform::format("parsing group %lld  of %lld ", static_cast<long long>(g + 1), static_cast<long long>(groupCount)));
@@ -170,6 +174,8 @@ void ExtVolume::readDirectories() {
     namePool_.clear();
     directoryBlocks_.clear();
     if (!superblock_) return;
+    // Most used inodes carry one name: room for that many spares regrowth.
+    names_.reserve(slots_.size());
     const Superblock& sb = *superblock_;
     const auto records = static_cast<long long>(sb.inodesCount);
     sink_.progressRange(0, records);
@@ -213,18 +219,20 @@ void ExtVolume::keepNamedRecords() {
 
     // A live inode gets one entry, from the last live name that names it (a hard link shows
     // under the folder read last); removed names give entries of their own unless the inode
-    // is named live.
-    std::unordered_map<uint32_t, size_t> liveName;
+    // is named live. Per-inode facts are kept by position in the sorted slot table.
+    constexpr uint32_t kNoSlot = UINT32_MAX;
+    std::vector<uint32_t> slotOfName(names_.size(), kNoSlot);
+    std::vector<size_t> liveName(slots_.size(), SIZE_MAX);
     for (size_t k = 0; k < names_.size(); ++k) {
         const Name& name = names_[k];
-        if (name.removed || name.inode == kRootInode) continue;
+        if (name.inode == kRootInode) continue;
         const InodeSlot* s = slot(name.inode);
-        if (s == nullptr || s->links == 0) continue;
-        liveName[name.inode] = k;
+        if (s == nullptr) continue;
+        const auto position = static_cast<uint32_t>(s - slots_.data());
+        slotOfName[k] = position;
+        if (!name.removed && s->links != 0) liveName[position] = k;
     }
-    std::unordered_map<uint32_t, int64_t> entryOfInode;
-    entryOfInode[kRootInode] = 0;
-    std::vector<std::pair<size_t, uint32_t>> parentOf;  // entry, directory inode
+    std::vector<int64_t> entryOfSlot(slots_.size(), kNoIndex);
     auto addEntry = [&](const Name& name, const InodeSlot* s) {
         ExtEntry e;
         e.inode = name.inode;
@@ -242,24 +250,32 @@ void ExtVolume::keepNamedRecords() {
         if (name.removed && (s == nullptr || s->links != 0 || (s->mode & kTypeMask) == 0))
             e.mode = name.fileType == 2 ? kTypeDirectory : name.fileType == 1 || name.fileType == 0 ? kTypeRegular : 0;
         if (name.removed && (s == nullptr || s->links != 0)) e.size = 0;
+        // The folder's inode number until every entry exists; resolved to its entry below.
+        e.parent = name.directory;
         entries_.push_back(e);
-        parentOf.emplace_back(entries_.size() - 1, name.directory);
         return static_cast<int64_t>(entries_.size() - 1);
     };
     for (size_t k = 0; k < names_.size(); ++k) {
         const Name& name = names_[k];
+        if (name.inode == kRootInode) continue;
+        const uint32_t position = slotOfName[k];
+        const InodeSlot* s = position != kNoSlot ? &slots_[position] : nullptr;
+        const bool namedLive = s != nullptr && liveName[position] != SIZE_MAX;
         if (name.removed) {
-            if (name.inode == kRootInode || liveName.count(name.inode)) continue;
-            addEntry(name, slot(name.inode));
+            if (!namedLive) addEntry(name, s);
             continue;
         }
-        const auto it = liveName.find(name.inode);
-        if (it == liveName.end() || it->second != k) continue;
-        entryOfInode[name.inode] = addEntry(name, slot(name.inode));
+        if (namedLive && liveName[position] == k) entryOfSlot[position] = addEntry(name, s);
     }
-    for (const auto& [entry, directory] : parentOf) {
-        const auto it = entryOfInode.find(directory);
-        entries_[entry].parent = it != entryOfInode.end() ? it->second : kNoIndex;
+    for (size_t k = 1; k < entries_.size(); ++k) {
+        ExtEntry& e = entries_[k];
+        const auto directory = static_cast<uint32_t>(e.parent);
+        if (directory == kRootInode) {
+            e.parent = 0;
+            continue;
+        }
+        const InodeSlot* s = slot(directory);
+        e.parent = s != nullptr ? entryOfSlot[static_cast<size_t>(s - slots_.data())] : kNoIndex;
     }
     names_.clear();
     names_.shrink_to_fit();

@@ -1,6 +1,7 @@
 // A file's data from its block map or extent tree, written with its holes; the list texts.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "fs/ext/ext_volume.h"
@@ -14,6 +15,8 @@ namespace {
 
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
+// Inodes up to this size are read without an allocation.
+constexpr size_t kMaxInodeBytes = 1024;
 
 std::string permissionText(uint16_t mode) {
     static constexpr std::pair<uint16_t, const char*> kBits[] = {
@@ -34,9 +37,20 @@ std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
     const uint64_t group = (inode - 1) / sb.inodesPerGroup;
     if (group >= groups_.size() || groups_[group].inodeTable >= volumeBlocks_) return std::nullopt;
     const uint64_t offset = groups_[group].inodeTable * sb.blockBytes + (inode - 1) % sb.inodesPerGroup * sb.inodeBytes;
-    std::vector<std::byte> bytes;
-    if (!readBytes(offset, bytes, sb.inodeBytes)) return std::nullopt;
-    return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
+    if (reader_ == nullptr || offset > INT64_MAX) return std::nullopt;
+    // Saving asks for inodes mostly in ascending runs (a folder's files were made together),
+    // so most come from a piece of table already read.
+    // Whole sectors, as every read of the volume.
+    const uint64_t sectorBytes = (sb.inodeBytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
+    if (sectorBytes > kMaxInodeBytes) {
+        std::vector<std::byte> bytes;
+        if (!readBytes(offset, bytes, sb.inodeBytes)) return std::nullopt;
+        return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
+    }
+    std::array<std::byte, kMaxInodeBytes> bytes;
+    if (!reader_->readNearby(static_cast<int64_t>(offset), bytes.data(), static_cast<uint32_t>(sectorBytes)))
+        return std::nullopt;
+    return decodeInode(platform::Bytes(bytes.data(), static_cast<size_t>(sb.inodeBytes)));
 }
 
 BlockMap ExtVolume::unclaimedPart(const BlockMap& map) const {
@@ -155,6 +169,9 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     // A file that ends in a hole, or whose last blocks could not be read, gets its length here.
     const uint64_t dataEnd = linkText.empty() ? writtenEnd : linkText.size();
     if (error == 0 && dataEnd < size) error = file->setLength(size);
+    // Unix times are UTC seconds: applied as they stand, on the open file after its last
+    // change, which spares a path lookup per file.
+    if (error == 0) file->setTimes(e.accessed, e.modified);
     const int closed = file->close();
     if (error == 0) error = closed;
     result.bytesWritten = size;
@@ -163,8 +180,6 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
         return result;
     }
-    // Unix times are UTC seconds: applied as they stand.
-    platform::setFileTimes(destinationPath, e.accessed, e.modified);
     result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
     return result;
 }

@@ -107,6 +107,15 @@ void NtfsVolume::collectMftRecords() {
     // No volume holds more records than it has kilobytes.
     const uint64_t maxSlots = volumeBytes == 0 ? (uint64_t{1} << 32) : volumeBytes / kMftRecordSize + 1;
     const uint64_t volumeClusters = volumeBytes / clusterBytes;
+    // Every run adds its slots, readable or not: the table is sized once, not regrown while
+    // it fills (the orphan folder and a few extension records may follow).
+    uint64_t expected = 0;
+    for (const DataRun& run : mftRuns) {
+        const uint64_t runBytes = platform::checkedMul(run.length, clusterBytes).value_or(UINT64_MAX);
+        expected += std::min<uint64_t>(runBytes / kMftRecordSize, maxSlots - std::min(maxSlots, expected));
+    }
+    // Without a known volume size the runs are not trusted that far.
+    if (volumeBytes != 0) entries_.reserve(static_cast<size_t>(expected) + 16);
     std::vector<std::byte> buffer;
     for (const DataRun& run : mftRuns) {
         status(platform::format("parsing %lld cluster of MFT run.", static_cast<long long>(run.lcn)));
@@ -200,7 +209,8 @@ void NtfsVolume::rename(int64_t index, std::string_view newName) {
 bool NtfsVolume::readRecord(uint64_t recordOffset, MftRecord& out) {
     std::array<std::byte, kMftRecordSize> bytes{};
     if (reader_ == nullptr || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
-    const bool complete = reader_->readAt(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
+    // Saving reads the records of a folder's files, which mostly lie side by side.
+    const bool complete = reader_->readNearby(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
     decodeMftRecord(platform::Bytes(bytes.data(), bytes.size()), out);
     return complete;
 }
