@@ -51,7 +51,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
                                                  platform::UiSink& sink) {
     const FileSystemKind kind = fileSystemKind(volume.fileSystem);
     if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat16 && kind != FileSystemKind::Fat32 &&
-        kind != FileSystemKind::Exfat && kind != FileSystemKind::Ext) {
+        kind != FileSystemKind::Exfat && kind != FileSystemKind::Ext && kind != FileSystemKind::HfsPlus) {
         sink.message("not a valid drive.");
         sink.status("Not a valid Drive .Go back");
         return nullptr;
@@ -63,6 +63,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
     if (kind == FileSystemKind::Ntfs) return makeNtfsScanSession(volume, state.totalSectors, *state.reader, sink);
     if (kind == FileSystemKind::Exfat) return makeExfatScanSession(volume, *state.reader, sink);
     if (kind == FileSystemKind::Ext) return makeExtScanSession(volume, *state.reader, sink);
+    if (kind == FileSystemKind::HfsPlus) return makeHfsPlusScanSession(volume, *state.reader, sink);
     return makeFatScanSession(kind, volume, *state.reader, sink);
 }
 

@@ -1,0 +1,306 @@
+#include "fs/hfsplus/hfsplus_volume.h"
+
+#include <algorithm>
+
+#include "fs/hfsplus/btree_node.h"
+#include "platform/text_format.h"
+
+namespace vdrec::fs::hfsplus {
+
+namespace {
+
+constexpr uint64_t kHeaderOffset = 1024;
+constexpr uint64_t kHeaderBytes = 512;
+constexpr uint32_t kCatalogFileId = 4;
+constexpr uint16_t kFolderRecord = 1;
+constexpr uint16_t kFileRecord = 2;
+constexpr size_t kFolderRecordBytes = 88;
+constexpr size_t kFileRecordBytes = 248;
+constexpr size_t kForkDataOffset = 88;  // the data fork inside a file record
+constexpr uint8_t kDataFork = 0;
+// Seconds from 1904-01-01 to 1970-01-01.
+constexpr int64_t kHfsEpochOffset = 2082844800;
+
+uint64_t roundToSectors(uint64_t bytes) {
+    return (bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
+}
+
+Fork decodeFork(const platform::ByteReader& in, size_t offset) {
+    Fork fork;
+    fork.logicalSize = in.be64Or0(offset);
+    fork.totalBlocks = in.be32Or0(offset + 12);
+    fork.extents = decodeExtents(in, offset + 16);
+    return fork;
+}
+
+// A catalog name: UTF-16BE, converted to UTF-8. NUL units are dropped (the private metadata
+// folders' names start with four of them) so a name never ends early.
+std::string nameText(platform::Bytes units) {
+    std::vector<uint8_t> le;
+    le.reserve(units.size());
+    for (size_t k = 0; k + 1 < units.size(); k += 2) {
+        const auto high = std::to_integer<uint8_t>(units[k]);
+        const auto low = std::to_integer<uint8_t>(units[k + 1]);
+        if (high == 0 && low == 0) continue;
+        le.push_back(low);
+        le.push_back(high);
+    }
+    return platform::utf16leToUtf8(le.data(), le.size() / 2);
+}
+
+}  // namespace
+
+std::vector<Extent> decodeExtents(const platform::ByteReader& in, size_t offset) {
+    std::vector<Extent> extents;
+    for (size_t k = 0; k < 8; ++k) {
+        const uint32_t start = in.be32Or0(offset + 8 * k);
+        const uint32_t count = in.be32Or0(offset + 8 * k + 4);
+        if (count != 0) extents.push_back({start, count});
+    }
+    return extents;
+}
+
+std::optional<VolumeHeader> decodeVolumeHeader(platform::Bytes bytes) {
+    const platform::ByteReader in(bytes);
+    if (!in.has(0, kHeaderBytes) || !(in.matches(0, "H+") || in.matches(0, "HX"))) return std::nullopt;
+    VolumeHeader h;
+    h.blockBytes = in.be32Or0(40);
+    h.totalBlocks = in.be32Or0(44);
+    if (h.blockBytes < 512 || h.blockBytes > 4096 || (h.blockBytes & (h.blockBytes - 1)) != 0) return std::nullopt;
+    h.extentsFile = decodeFork(in, 192);
+    h.catalogFile = decodeFork(in, 272);
+    return h;
+}
+
+platform::UnixTime fromHfsDate(uint32_t date) { return {static_cast<int64_t>(date) - kHfsEpochOffset, 0}; }
+
+std::string hfsModeText(uint16_t mode) {
+    static constexpr std::pair<uint16_t, const char*> kBits[] = {
+        {0x040, "-Owner:X"}, {0x080, "-Owner:W"}, {0x100, "-Owner:R"}, {0x001, "-OX"}, {0x002, "-OW"},
+        {0x004, "-OR"},      {0x008, "-GX"},      {0x010, "-GW"},      {0x020, "-GR"},
+    };
+    std::string text;
+    for (const auto& [bit, label] : kBits)
+        if (mode & bit) text += label;
+    return text;
+}
+
+HfsPlusVolume::HfsPlusVolume(platform::UiSink& sink) : sink_(sink) {}
+
+void HfsPlusVolume::attachVolume(image::ImageReader& reader, int64_t startSector) {
+    reader_ = &reader;
+    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
+}
+
+bool HfsPlusVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
+    if (reader_ == nullptr || offset > INT64_MAX || bytes > UINT32_MAX) return false;
+    into.resize(static_cast<size_t>(roundToSectors(bytes)));
+    const bool read = reader_->readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
+    into.resize(static_cast<size_t>(bytes));
+    return read;
+}
+
+bool HfsPlusVolume::readVolumeHeader() {
+    header_.reset();
+    std::vector<std::byte> bytes;
+    if (!readBytes(kHeaderOffset, bytes, kHeaderBytes)) return false;
+    header_ = decodeVolumeHeader(platform::Bytes(bytes.data(), bytes.size()));
+    if (!header_) return false;
+    // The header's count bounds block numbers. The size text cannot: it is whole megabytes
+    // rounded down, and the volume's last blocks often hold file data. Reads past the image's
+    // end fail on their own.
+    volumeBlocks_ = header_->totalBlocks;
+    return volumeBlocks_ != 0;
+}
+
+bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset, std::vector<std::byte>& into,
+                             uint64_t bytes) const {
+    if (bytes > UINT32_MAX) return false;
+    into.assign(static_cast<size_t>(bytes), std::byte{0});
+    const uint64_t blockBytes = header_->blockBytes;
+    uint64_t position = 0;  // fork byte where the current extent starts
+    uint64_t done = 0;
+    std::vector<std::byte> piece;
+    for (const Extent& extent : extents) {
+        if (done == bytes) break;
+        const uint64_t extentBytes = extent.blockCount * blockBytes;
+        const uint64_t want = offset + done;
+        if (want < position + extentBytes) {
+            if (extent.startBlock > volumeBlocks_ || extent.blockCount > volumeBlocks_ - extent.startBlock) return false;
+            const uint64_t inside = want - position;
+            const uint64_t length = std::min(extentBytes - inside, bytes - done);
+            if (!readBytes(extent.startBlock * blockBytes + inside, piece, length)) return false;
+            std::copy(piece.begin(), piece.end(), into.begin() + static_cast<ptrdiff_t>(done));
+            done += length;
+        }
+        position += extentBytes;
+    }
+    return done == bytes;
+}
+
+std::vector<Extent> HfsPlusVolume::allExtents(uint32_t fileId, const Fork& fork) const {
+    std::vector<Extent> extents = fork.extents;
+    uint64_t blocks = 0;
+    for (const Extent& e : extents) blocks += e.blockCount;
+    // Each overflow record names the file block it starts at; the lookups stop when none
+    // follows on, and can take no more steps than there are records.
+    for (size_t steps = 0; blocks < fork.totalBlocks && steps < overflow_.size(); ++steps) {
+        const auto it = overflow_.find({fileId, blocks});
+        if (it == overflow_.end()) break;
+        uint64_t added = 0;
+        for (const Extent& e : it->second) {
+            extents.push_back(e);
+            added += e.blockCount;
+        }
+        if (added == 0) break;
+        blocks += added;
+    }
+    return extents;
+}
+
+template <typename Visit>
+bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit) {
+    std::vector<std::byte> node;
+    if (!readFork(extents, 0, node, 512)) return false;
+    const auto tree = decodeTreeHeader(platform::Bytes(node.data(), node.size()));
+    if (!tree) return false;
+    uint64_t forkBytes = 0;
+    for (const Extent& e : extents) forkBytes += e.blockCount * header_->blockBytes;
+    // Node numbers the file can hold: a larger total or link is damage.
+    const uint64_t nodes = std::min<uint64_t>(tree->totalNodes, forkBytes / tree->nodeBytes);
+    std::vector<bool> visited(static_cast<size_t>(nodes), false);
+    sink_.progressRange(0, static_cast<int64_t>(nodes));
+    uint64_t seen = 0;
+    // The leaf chain in key order; a link back to a node already read (a damaged tree) ends it.
+    for (uint64_t number = tree->firstLeafNode; number != 0 && number < nodes && !visited[number];) {
+        visited[number] = true;
+        if (stopConsumed()) break;
+        if (!readFork(extents, number * tree->nodeBytes, node, tree->nodeBytes)) break;
+        const platform::Bytes bytes(node.data(), node.size());
+        const auto descriptor = decodeNodeDescriptor(bytes);
+        if (!descriptor || descriptor->kind != kLeafNode) break;
+        for (const NodeRecord& record : nodeRecords(bytes)) visit(record.bytes);
+        sink_.progressPosition(static_cast<int64_t>(++seen));
+        number = descriptor->forwardLink;
+    }
+    return true;
+}
+
+bool HfsPlusVolume::readExtentsOverflow() {
+    overflow_.clear();
+    if (!header_) return false;
+    // A volume without overflow extents, or with an unreadable overflow tree, still lists and
+    // saves everything its catalog records hold.
+    if (header_->extentsFile.extents.empty()) return true;
+    sink_.status("reading extents overflow nodes....");
+    walkLeaves(header_->extentsFile.extents, [this](platform::Bytes record) {
+        const platform::ByteReader in(record);
+        const uint16_t keyLength = in.be16Or0(0);
+        if (keyLength < 10 || !in.has(2 + size_t{keyLength}, 64)) return;
+        if (in.u8Or0(2) != kDataFork) return;
+        overflow_.emplace(std::pair<uint32_t, uint64_t>{in.be32Or0(4), in.be32Or0(8)}, decodeExtents(in, 2 + size_t{keyLength}));
+    });
+    return true;
+}
+
+void HfsPlusVolume::readCatalogRecord(platform::Bytes record) {
+    const platform::ByteReader in(record);
+    const uint16_t keyLength = in.be16Or0(0);
+    const uint16_t nameUnits = in.be16Or0(6);
+    // The key (parent ID, name) and the record's body must both lie inside the record.
+    if (keyLength < 6 || nameUnits == 0 || nameUnits > 255 || 6 + size_t{2} * nameUnits > keyLength) return;
+    const size_t body = 2 + size_t{keyLength};
+    const uint16_t type = in.be16Or0(body);
+    if (!(type == kFolderRecord && in.has(body, kFolderRecordBytes)) && !(type == kFileRecord && in.has(body, kFileRecordBytes)))
+        return;
+    HfsEntry e;
+    e.parentId = in.be32Or0(2);
+    e.folder = type == kFolderRecord;
+    e.nodeId = in.be32Or0(body + 8);
+    if (e.nodeId == 0) return;
+    e.created = fromHfsDate(in.be32Or0(body + 12));
+    e.modified = fromHfsDate(in.be32Or0(body + 16));
+    e.accessed = fromHfsDate(in.be32Or0(body + 24));
+    e.mode = in.be16Or0(body + 42);
+    if (!e.folder) {
+        const platform::ByteReader fork(record.subspan(body));
+        e.data = decodeFork(fork, kForkDataOffset);
+    }
+    const std::string name = nameText(record.subspan(8, size_t{2} * nameUnits));
+    e.nameOffset = namePool_.size();
+    e.nameLength = static_cast<uint32_t>(name.size());
+    namePool_ += name;
+    entries_.push_back(std::move(e));
+}
+
+bool HfsPlusVolume::readCatalog() {
+    entries_.clear();
+    namePool_.clear();
+    if (!header_) return false;
+    sink_.status("reading catalog nodes....");
+    const std::vector<Extent> extents = allExtents(kCatalogFileId, header_->catalogFile);
+    if (!walkLeaves(extents, [this](platform::Bytes record) { readCatalogRecord(record); })) return false;
+    // Node-ID order; of two records with one ID the first met stays.
+    std::stable_sort(entries_.begin(), entries_.end(), [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId < b.nodeId; });
+    entries_.erase(std::unique(entries_.begin(), entries_.end(),
+                               [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId == b.nodeId; }),
+                   entries_.end());
+    return true;
+}
+
+void HfsPlusVolume::linkEntries() {
+    sink_.status("Maintaining Parent Child....");
+    const auto count = static_cast<int64_t>(entries_.size());
+    sink_.progressRange(0, count);
+    const auto indexOf = [this](uint32_t id) -> int64_t {
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                         [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
+        return it != entries_.end() && it->nodeId == id ? it - entries_.begin() : kNoIndex;
+    };
+    for (int64_t k = 0; k < count; ++k) {
+        if ((k & 0xFFF) == 0) {
+            sink_.status(platform::format("Maintaining Parent Child for record %lld of %lld....", static_cast<long long>(k),
+                                          static_cast<long long>(count)));
+            sink_.progressPosition(k + 1);
+            if (stopConsumed()) return;
+        }
+        HfsEntry& child = entries_[static_cast<size_t>(k)];
+        // The root folder is never anyone's child: a damaged parent ID would make it its own
+        // descendant and every walk from the root endless.
+        if (child.nodeId == kRootFolderId) continue;
+        const int64_t p = indexOf(child.parentId);
+        if (p == kNoIndex || p == k || !entries_[static_cast<size_t>(p)].folder) continue;
+        HfsEntry& parent = entries_[static_cast<size_t>(p)];
+        if (parent.lastChild == kNoIndex) parent.firstChild = k;
+        else entries_[static_cast<size_t>(parent.lastChild)].nextSibling = k;
+        parent.lastChild = k;
+    }
+    sink_.progressPosition(count);
+}
+
+std::vector<int64_t> HfsPlusVolume::rootLevel() const {
+    std::vector<int64_t> level;
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), kRootFolderId,
+                                     [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
+    if (it == entries_.end() || it->nodeId != kRootFolderId || !it->folder) return level;
+    size_t steps = 0;
+    for (int64_t k = it->firstChild; k != kNoIndex && steps < entries_.size(); k = entries_[static_cast<size_t>(k)].nextSibling, ++steps)
+        level.push_back(k);
+    return level;
+}
+
+std::string_view HfsPlusVolume::name(int64_t index) const {
+    if (!validEntry(index)) return {};
+    const HfsEntry& e = entries_[static_cast<size_t>(index)];
+    return std::string_view(namePool_).substr(static_cast<size_t>(e.nameOffset), e.nameLength);
+}
+
+void HfsPlusVolume::rename(int64_t index, std::string_view name) {
+    if (!validEntry(index)) return;
+    HfsEntry& e = entries_[static_cast<size_t>(index)];
+    e.nameOffset = namePool_.size();
+    e.nameLength = static_cast<uint32_t>(name.size());
+    namePool_ += name;
+}
+
+}  // namespace vdrec::fs::hfsplus
