@@ -104,8 +104,9 @@ void NtfsVolume::collectMftRecords() {
     if (mftRecordOffset_) mftRuns = mftRunsFrom(*mftRecordOffset_);
     clearEntries();
 
-    // No volume holds more records than it has kilobytes.
-    const uint64_t maxSlots = volumeBytes == 0 ? (uint64_t{1} << 32) : volumeBytes / kMftRecordSize + 1;
+    // No volume holds more records than it has kilobytes. Without a known size no run can be
+    // read, so blank slots are not made by the billion for runs that claim them.
+    const uint64_t maxSlots = volumeBytes / kMftRecordSize + 1;
     const uint64_t volumeClusters = volumeBytes / clusterBytes;
     // Every run adds its slots, readable or not: the table is sized once, not regrown while
     // it fills (the orphan folder and a few extension records may follow).
