@@ -54,6 +54,14 @@ std::optional<UnixTime> fromDosDateTime(uint16_t date, uint16_t time) {
     return UnixTime{days * 86400 + seconds, 0};
 }
 
+std::string dosTimeText(uint16_t date, uint16_t time) {
+    const int hour = time >> 11;
+    const int minute = (time >> 5) & 0x3F;
+    const int month = (date >> 5) & 0x0F, day = date & 0x1F, year = 1980 + (date >> 9);
+    if (hour <= 12) return format("%02d/%02d/%d  %02d:%02d AM", month, day, year, hour, minute);
+    return format("%02d/%02d/%d  %02d:%02d PM", month, day, year, hour - 12, minute);
+}
+
 std::string listTimeText(UnixTime time) {
     // Listings show minutes only and files tend to share them: remember the last few texts,
     // since converting to local time is the costly part of a large listing.

@@ -25,6 +25,8 @@ std::optional<UnixTime> fromDosDateTime(uint16_t date, uint16_t time);
 std::string listTimeText(UnixTime time);
 // The same text, converted afresh (listTimeText remembers recent minutes).
 std::string localListTimeText(UnixTime time);
+// The same text from a DOS date and time as they stand (they carry no zone).
+std::string dosTimeText(uint16_t date, uint16_t time);
 
 // Sets last access and last write of a saved file. Linux cannot set a creation time.
 // Returns 0 or errno.

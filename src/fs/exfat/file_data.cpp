@@ -41,11 +41,7 @@ std::string timeText(uint32_t timestamp, uint8_t offset) {
         const auto time = timestampTime(timestamp, 0, offset);
         if (time) return platform::listTimeText(*time);
     }
-    const int hour = (timestamp >> 11) & 0x1F;
-    const int minute = (timestamp >> 5) & 0x3F;
-    const int day = (timestamp >> 16) & 0x1F, month = (timestamp >> 21) & 0x0F, year = 1980 + (timestamp >> 25);
-    if (hour <= 12) return platform::format("%02d/%02d/%d  %02d:%02d AM", month, day, year, hour, minute);
-    return platform::format("%02d/%02d/%d  %02d:%02d PM", month, day, year, hour - 12, minute);
+    return platform::dosTimeText(static_cast<uint16_t>(timestamp >> 16), static_cast<uint16_t>(timestamp & 0xFFFF));
 }
 
 std::string attributeText(uint16_t attributes) {

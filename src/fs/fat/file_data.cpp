@@ -15,15 +15,6 @@ namespace {
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
-// Month, day, year and the hour as the list shows it: 0 to 12 "AM" unchanged, above "PM" less 12.
-std::string timeText(uint16_t date, uint16_t time) {
-    const int hour = time >> 11;
-    const int minute = (time >> 5) & 0x3F;
-    const int month = (date >> 5) & 0x0F, day = date & 0x1F, year = 1980 + (date >> 9);
-    if (hour <= 12) return platform::format("%02d/%02d/%d  %02d:%02d AM", month, day, year, hour, minute);
-    return platform::format("%02d/%02d/%d  %02d:%02d PM", month, day, year, hour - 12, minute);
-}
-
 std::string attributeText(uint8_t attributes) {
     std::string text;
     if (attributes & attribute::kReadOnly) text += "-R";
@@ -39,8 +30,8 @@ FatListTexts FatVolume::listTexts(int64_t index) const {
     FatListTexts texts;
     if (!validEntry(index)) return texts;
     const ShortEntry& slot = entries_[index].slot;
-    texts.created = timeText(slot.creationDate, slot.creationTime);
-    texts.modified = timeText(slot.writeDate, slot.writeTime);
+    texts.created = platform::dosTimeText(slot.creationDate, slot.creationTime);
+    texts.modified = platform::dosTimeText(slot.writeDate, slot.writeTime);
     texts.accessed = platform::format("%02d/%02d/%d ", (slot.accessDate >> 5) & 0x0F, slot.accessDate & 0x1F,
                                       1980 + (slot.accessDate >> 9));
     texts.size = platform::formatSize(dataSize(index));
