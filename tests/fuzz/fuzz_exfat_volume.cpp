@@ -12,31 +12,14 @@
 #include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
+#include "fuzz_adapter_walk.h"
 
 namespace {
 
 void exercise(vdrec::fs::exfat::ExfatVolume& parser, const std::string& out) {
     using namespace vdrec;
     fs::exfat::ExfatAdapter adapter(parser);
-    size_t visited = 0;
-    std::vector<fs::EntryRef> pending(adapter.rootLevel());
-    while (!pending.empty() && visited++ < 512) {
-        const fs::EntryRef entry = pending.back();
-        pending.pop_back();
-        if (!adapter.isValid(entry)) continue;
-        adapter.listTexts(entry);
-        adapter.name(entry);
-        if (adapter.saveKind(entry) == fs::SaveKind::File && adapter.dataSize(entry) <= (1u << 20)) {
-            ::unlink(out.c_str());
-            adapter.saveFile(entry, out);
-            adapter.readData(entry, 1 << 16);
-        }
-        size_t children = 0;
-        for (fs::EntryRef child = adapter.firstChild(entry); child != fs::kNoEntry && children++ < 64;
-             child = adapter.nextSibling(child))
-            pending.push_back(child);
-    }
-    ::unlink(out.c_str());
+    fuzz::walkAdapter(adapter, out, 1u << 20);
 }
 
 }  // namespace
