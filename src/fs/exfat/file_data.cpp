@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fs/exfat/exfat_volume.h"
+#include "fs/fat/directory_entry.h"
 #include "platform/file_times.h"
 #include "platform/output_file.h"
 #include "platform/text_format.h"
@@ -44,15 +45,6 @@ std::string timeText(uint32_t timestamp, uint8_t offset) {
     return platform::dosTimeText(static_cast<uint16_t>(timestamp >> 16), static_cast<uint16_t>(timestamp & 0xFFFF));
 }
 
-std::string attributeText(uint16_t attributes) {
-    std::string text;
-    if (attributes & attribute::kReadOnly) text += "-R";
-    if (attributes & attribute::kHidden) text += "-H";
-    if (attributes & attribute::kSystem) text += "-S";
-    if (attributes & attribute::kArchive) text += "-A";
-    return text;
-}
-
 }  // namespace
 
 ExfatListTexts ExfatVolume::listTexts(int64_t index) const {
@@ -63,7 +55,7 @@ ExfatListTexts ExfatVolume::listTexts(int64_t index) const {
     texts.accessed = timeText(set.accessedTimestamp, set.accessedUtcOffset);
     texts.modified = timeText(set.modifiedTimestamp, set.modifiedUtcOffset);
     texts.size = platform::formatSize(dataSize(index));
-    texts.attributes = attributeText(set.attributes);
+    texts.attributes = fat::attributeText(set.attributes);
     return texts;
 }
 

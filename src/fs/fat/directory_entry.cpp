@@ -122,4 +122,13 @@ std::optional<std::string> LongNameRun::nameFor(const ShortEntry& entry) const {
     return name;
 }
 
+std::string attributeText(uint16_t attributes) {
+    std::string text;
+    if (attributes & attribute::kReadOnly) text += "-R";
+    if (attributes & attribute::kHidden) text += "-H";
+    if (attributes & attribute::kSystem) text += "-S";
+    if (attributes & attribute::kArchive) text += "-A";
+    return text;
+}
+
 }  // namespace vdrec::fs::fat

@@ -26,6 +26,9 @@ inline constexpr uint8_t kLongName = 0x0F;
 
 inline constexpr uint8_t kDeletedMark = 0xE5;
 
+// The list's attribute text: "-R", "-H", "-S", "-A" for the bits set. exFAT keeps the same bits.
+std::string attributeText(uint16_t attributes);
+
 inline bool isLongNameSlot(uint8_t attributes) { return (attributes & 0x3F) == attribute::kLongName; }
 inline bool isLabel(uint8_t attributes) { return !isLongNameSlot(attributes) && (attributes & attribute::kLabel); }
 // A folder is a directory-flagged slot that is neither a long-name slot nor a label; every other

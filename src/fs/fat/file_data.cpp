@@ -15,15 +15,6 @@ namespace {
 // Data moves in reads of at most this size.
 constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
-std::string attributeText(uint8_t attributes) {
-    std::string text;
-    if (attributes & attribute::kReadOnly) text += "-R";
-    if (attributes & attribute::kHidden) text += "-H";
-    if (attributes & attribute::kSystem) text += "-S";
-    if (attributes & attribute::kArchive) text += "-A";
-    return text;
-}
-
 }  // namespace
 
 FatListTexts FatVolume::listTexts(int64_t index) const {
