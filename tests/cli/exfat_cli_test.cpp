@@ -1,8 +1,10 @@
 // The exFAT commands on mkfs.exfat/exfat-fuse volumes: listing, saving with times, search and
 // the advanced rebuild of volumes whose boot region is zeroed.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/test_support.h"
 
@@ -89,6 +91,53 @@ TEST(ExfatCli, AdvancedModeRebuildsVolumesWithoutBootRegion) {
         EXPECT_EQ(refused.status, 1);
         EXPECT_NE(refused.err.find("Selected Drive is not in exFat Format"), std::string::npos) << refused.err;
     }
+}
+
+// 1 MiB of the fixture's marks: "mark TAG" padded to 32 bytes, over and over.
+std::string markBytes(const std::string& tag) {
+    std::string unit = "mark " + tag;
+    unit.resize(32, ' ');
+    std::string bytes;
+    bytes.reserve(1 << 20);
+    while (bytes.size() < (1u << 20)) bytes += unit;
+    return bytes;
+}
+
+std::string bytesAt(int fd, uint64_t offset, size_t size) {
+    std::string bytes(size, '\0');
+    const ssize_t got = ::pread(fd, bytes.data(), size, static_cast<off_t>(offset));
+    bytes.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    return bytes;
+}
+
+TEST(ExfatCli, SavesAFileLargerThanFourGibibytesWhole) {
+    const uint64_t size = (4ull << 30) + (3ull << 20) + 12345;
+    const auto listed = test::run(vdrec("ls", "exfat-large.img", "--start 0 --fs FAT64 --json"));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find(R"("name":"big.bin","type":"file","deleted":false,"size":4298125369,)"), std::string::npos)
+        << listed.out;
+
+    test::TempDir out;
+    const auto saved = test::run(vdrec("recover", "exfat-large.img", "--start 0 --fs FAT64 --out " + out.path()));
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    struct stat info{};
+    ASSERT_EQ(::stat(out.file("big.bin").c_str(), &info), 0);
+    EXPECT_EQ(static_cast<uint64_t>(info.st_size), size);
+    EXPECT_EQ(info.st_mtime, 1683033256);  // 2023-05-02 13:14:16 UTC
+
+    const int fd = ::open(out.file("big.bin").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    std::string end = markBytes("end");
+    end.back() = 'Z';
+    const uint64_t boundary = (4ull << 30) - (512 << 10);
+    EXPECT_EQ(bytesAt(fd, 0, 1 << 20), markBytes("start"));
+    EXPECT_EQ(bytesAt(fd, boundary, 1 << 20), markBytes("boundary"));
+    EXPECT_EQ(bytesAt(fd, size - (1 << 20), 1 << 20), end);
+    // Between the marks the file is zeros, also just past 4 GiB.
+    const std::string zeros(4096, '\0');
+    for (const uint64_t at : {uint64_t{1} << 20, uint64_t{3} << 30, boundary + (1 << 20), size - (2 << 20)})
+        EXPECT_EQ(bytesAt(fd, at, zeros.size()), zeros) << at;
+    ::close(fd);
 }
 
 }  // namespace
