@@ -51,6 +51,12 @@ public:
                 sink_.message("Selected Drive is not in exFat Format");
                 return false;
             }
+            if (!parser_.loadRootDirectory()) {
+                sink_.message("error...");
+                sink_.message(kScanDone);
+                sink_.status(kScanDone);
+                return false;
+            }
             sink_.status("processing file and directory entries...");
             sink_.status("Finding Fat64 File And Directory entries recursively....");
             parser_.walkRootDirectory();

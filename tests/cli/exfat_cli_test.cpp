@@ -93,6 +93,18 @@ TEST(ExfatCli, AdvancedModeRebuildsVolumesWithoutBootRegion) {
     }
 }
 
+TEST(ExfatCli, ARootFolderOutsideTheVolumeIsAnErrorNotAnEmptyListing) {
+    test::TempDir dir;
+    auto bytes = test::readFile(test::fixture("exfat.img"));
+    for (size_t k = 0; k < 4; ++k) bytes[96 + k] = 0xF0;  // FirstClusterOfRootDirectory far past the heap
+    const std::string path = dir.file("root-gone.img");
+    test::writeFile(path, bytes);
+    const auto result = test::run(std::string(VDREC_BINARY) + " ls " + path + " --start 0 --fs FAT64");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("error..."), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+}
+
 // 1 MiB of the fixture's marks: "mark TAG" padded to 32 bytes, over and over.
 std::string markBytes(const std::string& tag) {
     std::string unit = "mark " + tag;

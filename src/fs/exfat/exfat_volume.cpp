@@ -121,6 +121,14 @@ bool ExfatVolume::readClusters(const std::vector<uint64_t>& clusters, std::vecto
     return !clusters.empty();
 }
 
+bool ExfatVolume::loadRootDirectory() {
+    if (!boot_ || reader_ == nullptr) return false;
+    const auto offset = geometry_.isDataCluster(boot_->rootCluster) ? geometry_.clusterOffset(boot_->rootCluster) : std::nullopt;
+    if (!offset || *offset > INT64_MAX) return false;
+    std::byte first[512];
+    return reader_->readAt(static_cast<int64_t>(*offset), first, sizeof first);
+}
+
 void ExfatVolume::walkRootDirectory() {
     clearEntries();
     advanced_ = false;

@@ -58,6 +58,8 @@ public:
     // Standard mode, in this order.
     void attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText);
     bool checkBootSector();
+    // False when the root folder's first cluster lies outside the heap or cannot be read.
+    bool loadRootDirectory();
     void walkRootDirectory();
     void linkChildren();
 

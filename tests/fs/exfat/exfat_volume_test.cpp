@@ -238,6 +238,20 @@ TEST(ExfatVolume, ABootSectorClaimingMoreThanTheVolumeHoldsReadsNoFurther) {
     EXPECT_EQ(countPrefix(volume.listing(), "root-"), 210u);
 }
 
+TEST(ExfatVolume, ARootClusterOutsideTheHeapCannotBeLoaded) {
+    const uint32_t cases[] = {0, 1, 1538, 0xFFFFFFF0};  // the heap holds clusters 2 to 1537
+    for (const uint32_t root : cases) {
+        auto bytes = image("exfat.img");
+        for (size_t k = 0; k < 4; ++k) bytes[96 + k] = static_cast<uint8_t>(root >> (8 * k));  // FirstClusterOfRootDirectory
+        ScannedVolume volume(std::move(bytes));
+        ASSERT_TRUE(volume.parser.checkBootSector()) << root;
+        EXPECT_FALSE(volume.parser.loadRootDirectory()) << root;
+    }
+    ScannedVolume intact(image("exfat.img"));
+    ASSERT_TRUE(intact.parser.checkBootSector());
+    EXPECT_TRUE(intact.parser.loadRootDirectory());
+}
+
 TEST(ExfatVolume, AdvancedModeRebuildsAVolumeWhoseBootRegionAndBackupAreZeroed) {
     ScannedVolume volume(image("exfat-noboot.img"));
     EXPECT_FALSE(volume.parser.checkBootSector());
