@@ -93,6 +93,34 @@ TEST(ExfatCli, AdvancedModeRebuildsVolumesWithoutBootRegion) {
     }
 }
 
+TEST(ExfatCli, AFolderRemovedWithItsFilesIsListedAndSavedWhole) {
+    const auto listed = test::run(vdrec("ls", "exfat-deleted.img", "--start 0 --fs FAT64 -r"));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    for (const char* path : {"Trip", "Trip/Day 1", "Trip/Day 1/photos.txt", "Trip/Day 2/diary.txt", "Trip/itinerary.txt"})
+        EXPECT_NE(listed.out.find(path), std::string::npos) << path;
+
+    test::TempDir out;
+    const auto saved = test::run(vdrec("recover", "exfat-deleted.img", "--start 0 --fs FAT64 --out " + out.path()));
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const struct {
+        const char* path;
+        const char* sha256;
+        int64_t size, modified;
+    } cases[] = {
+        {"Keep/notes.txt", "7b91bfd0fafaeb8d2c4092d68e64e3de31bc5e17f513b4f1088b371a419129e5", 320, 1709283600},
+        {"Trip/itinerary.txt", "fb2ed3899927b45b1bb3f42400e2eb26f1dabece667e250da0f486a1589fbd8d", 840, 1709373600},
+        {"Trip/Day 1/photos.txt", "78bfceb046e95334d643e4fa1a79e6af4cbb0d3b81cc608a2ad98cf772aaa707", 15400, 1709377202},
+        {"Trip/Day 2/diary.txt", "a9acfbfc55d7ce466b0da64010e39f7604ab139ad6b6ffd9f4e276c73b654e3c", 570, 1709469004},
+    };
+    for (const auto& c : cases) {
+        struct stat info{};
+        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
+        EXPECT_EQ(info.st_size, c.size) << c.path;
+        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
+        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
+    }
+}
+
 TEST(ExfatCli, ARootFolderOutsideTheVolumeIsAnErrorNotAnEmptyListing) {
     test::TempDir dir;
     auto bytes = test::readFile(test::fixture("exfat.img"));
