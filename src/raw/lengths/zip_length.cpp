@@ -39,28 +39,60 @@ std::optional<CentralDirectory> centralDirectory(CandidateBuffer& in, uint64_t r
     return CentralDirectory{directory.offset, record - directory.offset};
 }
 
+// Where the central directory starts, found by stepping from one local header to the next by their sizes:
+// a few reads per member instead of a scan of every byte. Nullopt when a member's size is only in a data
+// descriptor after its data (streamed archives), or when the chain breaks; the scan then decides.
+constexpr uint16_t kSizesInDescriptor = 0x0008;
+constexpr uint32_t kLocalHeaderSize = 30;
+
+std::optional<uint64_t> centralDirectoryByWalk(CandidateBuffer& in) {
+    uint64_t position = 0;
+    for (;;) {
+        const auto header = in.at(position, kLocalHeaderSize);
+        if (!header) return std::nullopt;
+        if (header->matches(0, kCentralHeader)) return position;
+        if (!header->matches(0, kLocalHeader) || (header->le16Or0(6) & kSizesInDescriptor)) return std::nullopt;
+        uint64_t packed = header->le32Or0(18);
+        const uint16_t nameLength = header->le16Or0(26);
+        const uint16_t extraLength = header->le16Or0(28);
+        if (packed == 0xFFFFFFFF) return std::nullopt;  // the size is in the ZIP64 extra field
+        const auto next = platform::checkedAdd(position + kLocalHeaderSize + nameLength + extraLength, packed);
+        if (!next || *next > in.limit()) return std::nullopt;
+        position = *next;
+    }
+}
+
+// The end record at `record` when it closes the archive that starts at offset 0, with the file's length.
+std::optional<uint64_t> closingLength(CandidateBuffer& in, uint64_t record) {
+    const auto end = in.at(record, kEndRecordSize);
+    if (!end || !end->matches(0, kEndOfCentralDirectory)) return std::nullopt;
+    const std::optional<CentralDirectory> directory = centralDirectory(in, record, *end);
+    if (!directory) return std::nullopt;
+    const auto directoryEnd = platform::checkedAdd(directory->offset, directory->size);
+    if (!directoryEnd || *directoryEnd != record) return std::nullopt;
+    // An empty archive has no central header to check.
+    if (directory->size != 0) {
+        const auto first = in.at(directory->offset, 4);
+        if (!first || !first->matches(0, kCentralHeader)) return std::nullopt;
+    }
+    const uint64_t length = record + kEndRecordSize + end->le16Or0(20);
+    if (length > in.limit()) return std::nullopt;
+    return length;
+}
+
 }  // namespace
 
 std::optional<uint64_t> measureZip(CandidateBuffer& in) {
     const auto header = in.at(0, 4);
     if (!header || !header->matches(0, kLocalHeader)) return std::nullopt;
     uint64_t position = 4;
+    // The end record follows the central directory, found by walking the members when their sizes allow.
+    if (const std::optional<uint64_t> directory = centralDirectoryByWalk(in)) position = *directory;
     for (;;) {
         const std::optional<uint64_t> record = in.find(position, in.limit(), kEndOfCentralDirectory);
         if (!record) return std::nullopt;
+        if (const std::optional<uint64_t> length = closingLength(in, *record)) return length;
         position = *record + 1;
-        const auto end = in.at(*record, kEndRecordSize);
-        if (!end) return std::nullopt;
-        const std::optional<CentralDirectory> directory = centralDirectory(in, *record, *end);
-        if (!directory) continue;
-        const auto directoryEnd = platform::checkedAdd(directory->offset, directory->size);
-        if (!directoryEnd || *directoryEnd != *record) continue;
-        // An empty archive has no central header to check.
-        if (directory->size != 0) {
-            const auto first = in.at(directory->offset, 4);
-            if (!first || !first->matches(0, kCentralHeader)) continue;
-        }
-        return *record + kEndRecordSize + end->le16Or0(20);
     }
 }
 
