@@ -16,27 +16,28 @@ constexpr std::string_view kLocalHeader = "PK\x03\x04";
 constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kLocatorSize = 20;
 
-// Offset and size of the central directory, from a ZIP64 record when the classic fields are saturated.
+// Offset and size of the central directory, and where it must end: at the end record, or at the ZIP64 end
+// record when a ZIP64 locator precedes the end record. Info-ZIP writes the ZIP64 records for streamed input
+// even when the classic fields hold the values, so they are looked for in every archive.
 struct CentralDirectory {
     uint64_t offset;
     uint64_t size;
+    uint64_t end;
 };
 
 std::optional<CentralDirectory> centralDirectory(CandidateBuffer& in, uint64_t record,
                                                  const platform::ByteReader& end) {
-    CentralDirectory directory{end.le32Or0(16), end.le32Or0(12)};
-    if (directory.offset != 0xFFFFFFFF && directory.size != 0xFFFFFFFF) return directory;
-    if (record < kLocatorSize) return std::nullopt;
-    const auto locator = in.at(record - kLocatorSize, kLocatorSize);
-    if (!locator || !locator->matches(0, kZip64Locator)) return std::nullopt;
+    CentralDirectory directory{end.le32Or0(16), end.le32Or0(12), record};
+    const bool saturated = directory.offset == 0xFFFFFFFF || directory.size == 0xFFFFFFFF;
+    const auto locator = record >= kLocatorSize ? in.at(record - kLocatorSize, kLocatorSize) : std::nullopt;
+    if (!locator || !locator->matches(0, kZip64Locator)) {
+        if (saturated) return std::nullopt;
+        return directory;
+    }
     const uint64_t zip64End = locator->le64Or0(8);
     const auto zip64 = in.at(zip64End, 56);
     if (!zip64 || !zip64->matches(0, kZip64End)) return std::nullopt;
-    // The ZIP64 record and its locator lie between the central directory and the classic record.
-    directory = {zip64->le64Or0(48), zip64->le64Or0(40)};
-    const auto directoryEnd = platform::checkedAdd(directory.offset, directory.size);
-    if (!directoryEnd || *directoryEnd != zip64End) return std::nullopt;
-    return CentralDirectory{directory.offset, record - directory.offset};
+    return CentralDirectory{zip64->le64Or0(48), zip64->le64Or0(40), zip64End};
 }
 
 // Where the central directory starts, found by stepping from one local header to the next by their sizes:
@@ -69,7 +70,7 @@ std::optional<uint64_t> closingLength(CandidateBuffer& in, uint64_t record) {
     const std::optional<CentralDirectory> directory = centralDirectory(in, record, *end);
     if (!directory) return std::nullopt;
     const auto directoryEnd = platform::checkedAdd(directory->offset, directory->size);
-    if (!directoryEnd || *directoryEnd != record) return std::nullopt;
+    if (!directoryEnd || *directoryEnd != directory->end) return std::nullopt;
     // An empty archive has no central header to check.
     if (directory->size != 0) {
         const auto first = in.at(directory->offset, 4);
