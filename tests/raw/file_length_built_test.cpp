@@ -95,6 +95,37 @@ TEST(BuiltFileLength, RarWithABlockOfUnknownTypeIsRefused) {
     EXPECT_EQ(measure("rar", archive), std::nullopt);
 }
 
+// A ZIP of one stored member of `dataLength` bytes, with a central directory, an end record and a comment.
+Bytes storedZip(size_t dataLength) {
+    Bytes out;
+    const auto header = [&](std::string_view signature, bool central) {
+        append(out, signature), appendLe(out, 20, 2);
+        if (central) appendLe(out, 20, 2);
+        appendLe(out, 0, 2), appendLe(out, 0, 2), appendLe(out, 0, 4), appendLe(out, 0x12345678, 4);
+        appendLe(out, dataLength, 4), appendLe(out, dataLength, 4), appendLe(out, 1, 2), appendLe(out, 0, 2);
+        if (central) appendLe(out, 0, 2), appendLe(out, 0, 2), appendLe(out, 0, 2), appendLe(out, 0, 4), appendLe(out, 0, 4);
+        append(out, "a");
+    };
+    header("PK\x03\x04", false);
+    out.insert(out.end(), dataLength, 0x61);
+    const size_t directory = out.size();
+    header("PK\x01\x02", true);
+    const size_t directorySize = out.size() - directory;
+    append(out, "PK\x05\x06"), appendLe(out, 0, 4), appendLe(out, 1, 2), appendLe(out, 1, 2);
+    appendLe(out, directorySize, 4), appendLe(out, directory, 4), appendLe(out, 6, 2), append(out, "carved");
+    return out;
+}
+
+TEST(BuiltFileLength, ZipIsMeasuredWhereverItsRecordsFallAgainstTheReadWindow) {
+    // End records straddling, just inside and just past the 64 KiB pieces the measurer reads in.
+    for (size_t dataLength = 65536 - 160; dataLength < 65536 + 40; ++dataLength) {
+        Bytes archive = storedZip(dataLength);
+        const size_t length = archive.size();
+        archive.resize(length + 4096, 0x5A);
+        EXPECT_EQ(measure("zip", archive), length) << dataLength;
+    }
+}
+
 Bytes sqlite(uint16_t pageField, uint32_t pages, uint32_t changeCounter, uint32_t validFor) {
     Bytes out;
     append(out, std::string_view("SQLite format 3\0", 16));

@@ -21,7 +21,8 @@ public:
     uint64_t limit() const { return limit_; }
 
     // The `length` bytes at `offset` (length at most kWindow), or nullopt when they reach past the limit or
-    // past the end of what can be read. Valid until the next call.
+    // past the end of what can be read. A view into the window: valid only until the next call of any of
+    // these, so take the fields out of it first.
     std::optional<platform::ByteReader> at(uint64_t offset, size_t length);
 
     // The bytes from `offset` to the end of the window holding it (refilled when needed): at least one byte,

@@ -37,6 +37,7 @@ std::optional<uint64_t> measureIsoMedia(CandidateBuffer& in) {
         // A second "ftyp" starts another file placed right behind.
         if (!first && box->matches(4, "ftyp")) break;
         uint64_t size = box->be32Or0(0);
+        if (box->matches(4, "moov")) sawMovie = true;  // before the next read reuses the box's bytes
         if (size == 1) {
             const auto large = in.at(position + 8, 8);
             if (!large) return std::nullopt;
@@ -49,7 +50,6 @@ std::optional<uint64_t> measureIsoMedia(CandidateBuffer& in) {
             break;
         }
         if (size > in.limit() - position) return std::nullopt;
-        if (box->matches(4, "moov")) sawMovie = true;
         position += size;
         first = false;
     }

@@ -25,6 +25,7 @@ struct CentralDirectory {
     uint64_t end;
 };
 
+// `end` is read before anything else: the next read may reuse its bytes.
 std::optional<CentralDirectory> centralDirectory(CandidateBuffer& in, uint64_t record,
                                                  const platform::ByteReader& end) {
     CentralDirectory directory{end.le32Or0(16), end.le32Or0(12), record};
@@ -67,6 +68,8 @@ std::optional<uint64_t> centralDirectoryByWalk(CandidateBuffer& in) {
 std::optional<uint64_t> closingLength(CandidateBuffer& in, uint64_t record) {
     const auto end = in.at(record, kEndRecordSize);
     if (!end || !end->matches(0, kEndOfCentralDirectory)) return std::nullopt;
+    // Read before the buffer moves on: the record's bytes are gone after the next read elsewhere.
+    const uint16_t commentLength = end->le16Or0(20);
     const std::optional<CentralDirectory> directory = centralDirectory(in, record, *end);
     if (!directory) return std::nullopt;
     const auto directoryEnd = platform::checkedAdd(directory->offset, directory->size);
@@ -76,7 +79,7 @@ std::optional<uint64_t> closingLength(CandidateBuffer& in, uint64_t record) {
         const auto first = in.at(directory->offset, 4);
         if (!first || !first->matches(0, kCentralHeader)) return std::nullopt;
     }
-    const uint64_t length = record + kEndRecordSize + end->le16Or0(20);
+    const uint64_t length = record + kEndRecordSize + commentLength;
     if (length > in.limit()) return std::nullopt;
     return length;
 }
