@@ -91,7 +91,9 @@ SavedFind Carver::save(const FoundFile& file, const std::string& folder) {
     saved.output = results::uniqueOutputPath(folder, results::safeOutputName(file.name));
     auto out = platform::OutputFile::create(saved.output, platform::OutputFile::Mode::CreateNew, saved.error);
     if (!out) return saved;
-    reader_.baseOffset = areaStartSector_ * static_cast<int64_t>(kCarveSectorSize);
+    // Saves may run beside the scan, which has set the same base already.
+    const int64_t base = areaStartSector_ * static_cast<int64_t>(kCarveSectorSize);
+    if (reader_.baseOffset != base) reader_.baseOffset = base;
     // Never past the area, whatever length the find was given.
     const uint64_t end = file.start >= areaBytes_ ? file.start : std::min(areaBytes_, file.start + file.length);
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kSaveBlock, std::max<uint64_t>(end - file.start, 1))));
