@@ -85,13 +85,39 @@ public:
         return book(position, *sizing, signature);
     }
 
+    // Books the guessed find still held once the scan has passed its end.
+    void settle(uint64_t position) {
+        if (pending_ && position >= pending_->position + pending_->length) finish();
+    }
+    // Books the guessed find still held, at the length it has.
+    void finish() {
+        if (!pending_) return;
+        carver_.registerFind(pending_->position, pending_->length, *pending_->signature);
+        pending_.reset();
+    }
+
 private:
+    struct Pending {
+        uint64_t position;
+        uint64_t length;
+        const Signature* signature;
+    };
+
     uint64_t book(uint64_t position, Sizing sizing, const Signature& signature) {
+        // A guessed length ends where the next find starts.
+        if (pending_) {
+            pending_->length = std::min(pending_->length, position - pending_->position);
+            finish();
+        }
+        const uint64_t skipped = cappedAdd(position, signature.skipBytes, UINT64_MAX);
+        if (!sizing.exact) {
+            pending_ = Pending{position, sizing.length, &signature};
+            return skipped;
+        }
         carver_.registerFind(position, sizing.length, signature);
         // A file whose end is known is passed over whole, so what it embeds (thumbnails, the
-        // members of an archive) is not listed again; a guessed length is not trusted that far.
-        const uint64_t skipped = cappedAdd(position, signature.skipBytes, UINT64_MAX);
-        return sizing.exact ? std::max(alignUp(position + sizing.length), skipped) : skipped;
+        // members of an archive) is not listed again.
+        return std::max(alignUp(position + sizing.length), skipped);
     }
 
     // The end signature searched at every byte after the start, up to the approximate size (the
@@ -151,6 +177,7 @@ private:
     StartIndex index_;
     std::vector<size_t> candidates_;
     std::vector<uint8_t> search_;
+    std::optional<Pending> pending_;
 };
 
 bool Carver::run(platform::UiSink& sink) {
@@ -184,6 +211,7 @@ bool Carver::run(platform::UiSink& sink) {
                 if (stop_.load(std::memory_order_relaxed)) break;
                 if (paused_.load(std::memory_order_relaxed) && !waitWhilePaused()) break;
                 position = scan.testSector(position, chunk.bytes.data() + (position - chunk.offset));
+                scan.settle(position);
             }
             area.setChunk(nullptr, 0, 0);
             chunks.release(position);
@@ -192,6 +220,7 @@ bool Carver::run(platform::UiSink& sink) {
             if (position >= areaBytes) break;
         }
     }
+    scan.finish();
     sink.progressPosition(megabytes);
     sink.message(kCarveDone);
     return true;

@@ -184,6 +184,17 @@ const RuleCase kRuleCases[] = {
      [] { return std::vector{approximate(signature("abc", kAbc), 5000)}; },
      [](auto& disk) { put(disk, MiB - 1024, kAbc); },
      {{"1047552 .abc", 1024}}},
+    {"a guessed length ends where the next find of any kind starts", MiB,
+     [] {
+         return std::vector{approximate(signature("abc", kAbc), 500000),
+                            sizeField(signature("siz", {'S', 'Z'}), 4, 4, 0, true, 0)};
+     },
+     [](auto& disk) {
+         put(disk, 0, kAbc);
+         put(disk, 40960, {'S', 'Z'});
+         put(disk, 40960 + 4, le(1000, 4));
+     },
+     {{"0 .abc", 40960}, {"40960 .siz", 1000}}},
     {"no end, no size field and no approximate size is no file", MiB,
      [] { return std::vector{signature("abc", kAbc)}; },
      [](auto& disk) { put(disk, 0, kAbc); },
