@@ -9,6 +9,7 @@
 #include "image/image_reader.h"
 #include "image_options.h"
 #include "platform/folders.h"
+#include "raw/carve_area.h"
 #include "raw/carver.h"
 #include "raw/signature_file.h"
 #include "volume_selection.h"
@@ -29,18 +30,11 @@ struct CarveArgs {
 // The bytes to carve: a volume given by sectors is taken to the sector; a listed one by its size
 // in megabytes. Never past the disk's end.
 uint64_t areaBytes(const SelectionOptions& selection, const OpenedVolume& opened) {
-    const auto start = static_cast<uint64_t>(opened.volume.startSector);
-    const uint64_t total = opened.state.totalSectors;
-    const uint64_t diskLeft = start < total ? (total - start) * image::kSectorSize : 0;
-    if (selection.startSector) {
-        const uint64_t end = selection.endSector && *selection.endSector > 0
-                                 ? static_cast<uint64_t>(*selection.endSector)
-                                 : total - 1;
-        if (end < start) return 0;
-        return std::min(diskLeft, (end - start + 1) * image::kSectorSize);
-    }
+    if (selection.startSector)
+        return raw::carveAreaBytesOfSectors(opened.volume.startSector, selection.endSector.value_or(0),
+                                            opened.state.totalSectors);
     const auto megabytes = static_cast<uint64_t>(std::max<int64_t>(volumes::leadingMegabytes(opened.volume.sizeText), 0));
-    return std::min(diskLeft, megabytes << 20);
+    return raw::carveAreaBytes(opened.volume.startSector, megabytes, opened.state.totalSectors);
 }
 
 // Finds are written while the scan goes on, by a thread of their own.

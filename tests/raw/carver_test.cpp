@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "raw/carve_area.h"
 #include "support/carve_test_support.h"
 
 namespace vdrec::raw {
@@ -286,6 +287,26 @@ TEST(CarverRules, AreaStartsAtTheSelectedVolumeWhateverBaseTheReaderHad) {
     carved.carver().run(carved.sink());
     ASSERT_EQ(carved.carver().foundFiles().size(), 1u);
     EXPECT_EQ(carved.carver().foundFiles()[0].start, 1024u);
+}
+
+TEST(CarveArea, VolumeSizeIsCutAtTheDisksEnd) {
+    struct Case {
+        int64_t start;
+        uint64_t megabytes;
+        uint64_t totalSectors;
+        uint64_t bytes;
+    };
+    const Case cases[] = {
+        {2048, 3, 20480, 3 * MiB},
+        {2048, 100, 20480, (20480 - 2048) * 512ull},
+        {2048, UINT64_MAX, 20480, (20480 - 2048) * 512ull},
+        {30000, 3, 20480, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(carveAreaBytes(c.start, c.megabytes, c.totalSectors), c.bytes) << c.start;
+    EXPECT_EQ(carveAreaBytesOfSectors(0, 0, 4097), 4097u * 512);
+    EXPECT_EQ(carveAreaBytesOfSectors(10, 19, 4097), 10u * 512);
+    EXPECT_EQ(carveAreaBytesOfSectors(10, 9999, 4097), 4087u * 512);
+    EXPECT_EQ(carveAreaBytesOfSectors(10, 5, 4097), 0u);
 }
 
 TEST(CarverNames, FoundFileNameIsPositionSpaceDotExtension) {
