@@ -122,10 +122,10 @@ int runCarve(const CarveArgs& args) {
     if (loaded.userFailed) return fail(sink, "");
     if (loaded.records.empty()) {
         sink.forgetMessages();
-        return fail(sink, "Enter the info file first..");
+        return fail(sink, raw::kEnterSignatureFile);
     }
     const uint64_t bytes = areaBytes(args.selection, opened);
-    if (bytes == 0) return fail(sink, "zero size volume..");
+    if (bytes == 0) return fail(sink, raw::kZeroSizeVolume);
 
     raw::Carver carver(*opened.state.reader);
     carver.addSignatures(loaded.records);

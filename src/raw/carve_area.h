@@ -2,8 +2,11 @@
 // How much of the disk a carving run reads for a volume.
 
 #include <cstdint>
+#include <string_view>
 
 namespace vdrec::raw {
+
+inline constexpr std::string_view kZeroSizeVolume = "zero size volume..";
 
 // The volume's size in whole MiB from its start sector, never past the disk's last sector.
 uint64_t carveAreaBytes(int64_t startSector, uint64_t megabytes, uint64_t totalSectors);

@@ -15,6 +15,8 @@ namespace vdrec::raw {
 inline constexpr std::string_view kDefaultSignatureFileName = "FileSetting.txt";
 inline constexpr std::string_view kNotValidSignatureFile = "Please select a valid file..";
 inline constexpr std::string_view kCannotOpenSignatureFile = "Cannot open the selected file";
+// No signature to carve with: neither the default file nor the user's gave one.
+inline constexpr std::string_view kEnterSignatureFile = "Enter the info file first..";
 // Longest file read: 1 MiB of records plus the record that starts at its end.
 inline constexpr uint64_t kMaxSignatureFileBytes = (1u << 20) + kSignatureRecordSize;
 
