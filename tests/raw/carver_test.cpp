@@ -130,6 +130,17 @@ const RuleCase kRuleCases[] = {
          put(disk, 300032 + 4, le(100, 4));
      },
      {{"0 .siz", 300000}, {"300032 .siz", 100}}},
+    {"a sized file spanning several chunks is passed over and the scan resumes right after it", 16 * MiB,
+     [] { return std::vector{sizeField(signature("siz", {'S', 'Z'}), 4, 4, 0, true, 0)}; },
+     [](auto& disk) {
+         put(disk, 0, {'S', 'Z'});
+         put(disk, 4, le(9 * MiB + 100, 4));
+         put(disk, 5 * MiB, {'S', 'Z'});  // inside the first file
+         put(disk, 5 * MiB + 4, le(100, 4));
+         put(disk, 9 * MiB + 512, {'S', 'Z'});
+         put(disk, 9 * MiB + 512 + 4, le(100, 4));
+     },
+     {{"0 .siz", 9 * MiB + 100}, {"9437696 .siz", 100}}},
     {"a size of 0, or above the approximate size, is no file", MiB,
      [] { return std::vector{sizeField(signature("siz", {'S', 'Z'}), 4, 4, 0, true, 1000)}; },
      [](auto& disk) {
