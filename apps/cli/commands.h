@@ -29,5 +29,7 @@ void addLsCommand(CLI::App& app, int& status);
 void addRecoverCommand(CLI::App& app, int& status);
 void addSearchCommand(CLI::App& app, int& status);
 void addAnchorsCommand(CLI::App& app, int& status);
+void addCarveCommand(CLI::App& app, int& status);
+void addSignaturesCommand(CLI::App& app, int& status);
 
 }  // namespace vdrec::cli

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     vdrec::cli::addSearchCommand(app, status);
     vdrec::cli::addAnchorsCommand(app, status);
     vdrec::cli::addExportCommand(app, status);
+    vdrec::cli::addCarveCommand(app, status);
+    vdrec::cli::addSignaturesCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

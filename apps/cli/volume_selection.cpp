@@ -55,7 +55,7 @@ void addModeOptions(CLI::App& command, ModeOptions& options) {
     command.add_flag("--formatted", options.formatted, "FAT: treat the drive as formatted (read files as consecutive clusters)");
 }
 
-bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened) {
+bool selectVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened) {
     if (!prepareState(options.image, opened.state, sink)) return false;
     if (options.startSector) {
         if (!volumes::provideReader(opened.state, sink)) return false;
@@ -86,6 +86,11 @@ bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, O
         sink.message(volumes::kVolumePastDiskEnd);
         return false;
     }
+    return true;
+}
+
+bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened) {
+    if (!selectVolume(options, sink, opened)) return false;
     std::string lowered = opened.volume.fileSystem;
     std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return std::tolower(c); });
     if (lowered == "unknown") {

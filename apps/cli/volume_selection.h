@@ -42,7 +42,9 @@ struct OpenedVolume {
     std::unique_ptr<results::ScanSession> session;
 };
 
-// Opens the image, picks the volume and creates its scan session; false after a message.
+// Opens the image and picks the volume (fitted to the disk); false after a message.
+bool selectVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened);
+// selectVolume, then creates the volume's scan session; false after a message.
 bool openVolume(const SelectionOptions& options, platform::HeadlessSink& sink, OpenedVolume& opened);
 // Runs the scan in the chosen mode (the anchor search first for Advanced); false after a message.
 bool scanVolume(const ModeOptions& mode, platform::HeadlessSink& sink, OpenedVolume& opened);
