@@ -30,8 +30,14 @@ std::optional<QString> WidgetDialogs::pickFolder(QWidget* parent, const QString&
     return folder;
 }
 
-std::optional<QString> WidgetDialogs::pickImageFile(QWidget* parent, const QString& filters) {
+std::optional<QString> WidgetDialogs::pickFileToOpen(QWidget* parent, const QString& filters) {
     const QString file = QFileDialog::getOpenFileName(parent, applicationTitle(), QString(), filters);
+    if (file.isEmpty()) return std::nullopt;
+    return file;
+}
+
+std::optional<QString> WidgetDialogs::pickFileToSave(QWidget* parent, const QString& filters) {
+    const QString file = QFileDialog::getSaveFileName(parent, applicationTitle(), QString(), filters);
     if (file.isEmpty()) return std::nullopt;
     return file;
 }

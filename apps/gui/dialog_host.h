@@ -16,8 +16,10 @@ public:
     virtual void message(QWidget* parent, const QString& text) = 0;
     virtual bool question(QWidget* parent, const QString& text) = 0;
     virtual std::optional<QString> pickFolder(QWidget* parent, const QString& title) = 0;
-    // The first page's "..." button; `filters` in the file dialog's ";;" form.
-    virtual std::optional<QString> pickImageFile(QWidget* parent, const QString& filters) = 0;
+    // A "..." button's file to read; `filters` in the file dialog's ";;" form.
+    virtual std::optional<QString> pickFileToOpen(QWidget* parent, const QString& filters) = 0;
+    // A file to write, with confirmation before an existing one is replaced.
+    virtual std::optional<QString> pickFileToSave(QWidget* parent, const QString& filters) = 0;
     virtual void about(QWidget* parent, const QString& text) = 0;
     virtual void openUrl(const QUrl& url) = 0;
 };
@@ -28,7 +30,8 @@ public:
     void message(QWidget* parent, const QString& text) override;
     bool question(QWidget* parent, const QString& text) override;
     std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
-    std::optional<QString> pickImageFile(QWidget* parent, const QString& filters) override;
+    std::optional<QString> pickFileToOpen(QWidget* parent, const QString& filters) override;
+    std::optional<QString> pickFileToSave(QWidget* parent, const QString& filters) override;
     void about(QWidget* parent, const QString& text) override;
     void openUrl(const QUrl& url) override;
 };

@@ -150,7 +150,7 @@ void ImagePage::refresh() {
 }
 
 void ImagePage::chooseFile() {
-    const auto chosen = wizard().dialogs().pickImageFile(this, imageFileFilters(controller_.fileFilters()));
+    const auto chosen = wizard().dialogs().pickFileToOpen(this, imageFileFilters(controller_.fileFilters()));
     if (chosen) controller_.chooseFile(utf8(*chosen));
     refresh();
 }

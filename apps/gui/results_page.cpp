@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeDatabase>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -15,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "check_header.h"
+#include "check_tree_view.h"
 #include "results/file_list.h"
 #include "results/results_model.h"
 #include "app/pages/results_page.h"
@@ -25,17 +25,7 @@ namespace vdrec::gui {
 
 namespace {
 
-constexpr int kItemRole = Qt::UserRole;
 const QColor kDeletedColour(255, 0, 0);
-
-Qt::CheckState qtState(results::CheckState state) {
-    switch (state) {
-    case results::CheckState::Checked: return Qt::Checked;
-    case results::CheckState::Partial: return Qt::PartiallyChecked;
-    case results::CheckState::Unchecked: break;
-    }
-    return Qt::Unchecked;
-}
 
 }  // namespace
 
@@ -65,6 +55,7 @@ ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, app::ResultsPag
     // Double click belongs to the controller (it fills the list or saves the file).
     tree_->setExpandsOnDoubleClick(false);
     tree_->setMinimumWidth(280);
+    treeView_.attach(tree_);
 
     list_ = new QTreeWidget(this);
     list_->setObjectName("list");
@@ -181,102 +172,12 @@ void ResultsPage::refresh() {
     searchButton_->setEnabled(!inert);
     if (!inert && wasInert_) {
         if (results::ResultsModel* model = controller_.model()) {
-            syncTree(*model);
+            treeView_.sync(model->tree);
             syncList(*model);
         }
     }
     wasInert_ = inert;
     watchWorker(controller_.worker(), workerActive());
-}
-
-results::ItemId ResultsPage::idOf(const QTreeWidgetItem* item) const {
-    if (!item) return results::kNoItem;
-    bool ok = false;
-    const qlonglong id = item->data(0, kItemRole).toLongLong(&ok);
-    return ok ? id : results::kNoItem;
-}
-
-QIcon ResultsPage::iconFor(const results::TreeItem& item) {
-    if (item.icon == results::ItemIcon::Folder) return icons_.icon(QFileIconProvider::Folder);
-    if (item.icon == results::ItemIcon::Placeholder) return {};
-    return fileIconFor(qt(item.text));
-}
-
-QIcon ResultsPage::fileIconFor(const QString& name) {
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    auto found = iconsBySuffix_.find(suffix);
-    if (found != iconsBySuffix_.end()) return *found;
-    // By name only: the file is inside the image, not on this machine.
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-    if (icon.isNull()) icon = icons_.icon(QFileIconProvider::File);
-    iconsBySuffix_.insert(suffix, icon);
-    return icon;
-}
-
-void ResultsPage::showItem(results::ResultsModel& model, QTreeWidgetItem* item, results::ItemId id) {
-    const results::TreeItem& node = model.tree.item(id);
-    item->setData(0, kItemRole, static_cast<qlonglong>(id));
-    const QString text = qt(node.text);
-    if (item->text(0) != text) item->setText(0, text);
-    item->setIcon(0, iconFor(node));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, qtState(model.tree.displayedState(id)));
-    if (node.deletedStyle)
-        item->setForeground(0, kDeletedColour);
-    else
-        item->setData(0, Qt::ForegroundRole, QVariant());
-}
-
-void ResultsPage::forget(QTreeWidgetItem* item) {
-    for (int k = 0; k < item->childCount(); ++k) forget(item->child(k));
-    items_.erase(idOf(item));
-}
-
-void ResultsPage::syncChildren(results::ResultsModel& model, QTreeWidgetItem* parent,
-                               const std::vector<results::ItemId>& ids) {
-    const int count = parent ? parent->childCount() : tree_->topLevelItemCount();
-    const auto childAt = [&](int k) { return parent ? parent->child(k) : tree_->topLevelItem(k); };
-    bool same = count == static_cast<int>(ids.size());
-    for (int k = 0; same && k < count; ++k) same = idOf(childAt(k)) == ids[static_cast<size_t>(k)];
-    if (!same) {
-        QList<QTreeWidgetItem*> old = parent ? parent->takeChildren() : QList<QTreeWidgetItem*>();
-        if (!parent)
-            while (tree_->topLevelItemCount() > 0) old << tree_->takeTopLevelItem(0);
-        for (QTreeWidgetItem* item : old) {
-            forget(item);
-            delete item;
-        }
-        QList<QTreeWidgetItem*> fresh;
-        for (results::ItemId id : ids) {
-            auto* item = new QTreeWidgetItem;
-            items_[id] = item;
-            fresh << item;
-        }
-        if (parent)
-            parent->addChildren(fresh);
-        else
-            tree_->addTopLevelItems(fresh);
-    }
-    for (int k = 0; k < static_cast<int>(ids.size()); ++k) {
-        const results::ItemId id = ids[static_cast<size_t>(k)];
-        QTreeWidgetItem* item = childAt(k);
-        items_[id] = item;
-        showItem(model, item, id);
-        syncChildren(model, item, model.tree.item(id).children);
-        if (item->isExpanded() != model.tree.item(id).expanded) item->setExpanded(model.tree.item(id).expanded);
-    }
-}
-
-void ResultsPage::syncTree(results::ResultsModel& model) {
-    syncing_ = true;
-    {
-        const QSignalBlocker block(tree_);
-        syncChildren(model, nullptr, model.tree.topItems());
-        auto selected = items_.find(model.tree.selected);
-        tree_->setCurrentItem(selected != items_.end() ? selected->second : nullptr);
-    }
-    syncing_ = false;
 }
 
 void ResultsPage::syncList(results::ResultsModel& model) {
@@ -302,24 +203,24 @@ void ResultsPage::syncList(results::ResultsModel& model) {
                 row->setData(column, Qt::ForegroundRole, QVariant());
         }
         if (model.tree.contains(id))
-            row->setIcon(0, iconFor(model.tree.item(id)));
+            row->setIcon(0, treeView_.iconFor(model.tree.item(id)));
         else if (rows[r].entry != fs::kNoEntry)  // a search hit: its path ends in its name
-            row->setIcon(0, fileIconFor(QFileInfo(qt(rows[r].texts[0])).fileName()));
+            row->setIcon(0, treeView_.fileIconFor(QFileInfo(qt(rows[r].texts[0])).fileName()));
     }
     header_->setChecked(model.list.headerChecked());
 }
 
 void ResultsPage::treeCheckChanged(QTreeWidgetItem* item) {
-    if (syncing_) return;
+    if (treeView_.syncing()) return;
     results::ResultsModel* model = controller_.model();
-    const results::ItemId id = idOf(item);
+    const results::ItemId id = treeView_.idOf(item);
     if (!model || !model->tree.contains(id)) return;
     checkClicked_ = true;
     // The model decides what the click means (it toggles its own flag) and the whole tree is
     // redrawn from it: ancestors and descendants change too.
     model->tree.setCheck(id, !model->tree.item(id).checked);
     model->tree.selected = id;
-    syncTree(*model);
+    treeView_.sync(model->tree);
 }
 
 void ResultsPage::treeClicked(QTreeWidgetItem* item) {
@@ -327,31 +228,31 @@ void ResultsPage::treeClicked(QTreeWidgetItem* item) {
         checkClicked_ = false;
         return;
     }
-    controller_.labelClick(idOf(item));
+    controller_.labelClick(treeView_.idOf(item));
     afterInput();
 }
 
 void ResultsPage::treeExpanded(QTreeWidgetItem* item) {
-    if (syncing_) return;
+    if (treeView_.syncing()) return;
     // Populates the folder behind its placeholder before the new children are drawn.
-    controller_.expand(idOf(item));
+    controller_.expand(treeView_.idOf(item));
     afterInput();
 }
 
 void ResultsPage::treeCollapsed(QTreeWidgetItem* item) {
-    if (syncing_) return;
-    if (results::ResultsModel* model = controller_.model()) model->tree.setExpanded(idOf(item), false);
+    if (treeView_.syncing()) return;
+    if (results::ResultsModel* model = controller_.model()) model->tree.setExpanded(treeView_.idOf(item), false);
 }
 
 void ResultsPage::treeDoubleClicked(QTreeWidgetItem* item) {
-    controller_.doubleClick(idOf(item));
+    controller_.doubleClick(treeView_.idOf(item));
     afterInput();
 }
 
 void ResultsPage::treeCurrentChanged(QTreeWidgetItem* item) {
-    if (syncing_) return;
+    if (treeView_.syncing()) return;
     results::ResultsModel* model = controller_.model();
-    const results::ItemId id = idOf(item);
+    const results::ItemId id = treeView_.idOf(item);
     if (model && model->tree.contains(id)) model->tree.selected = id;
 }
 

@@ -3,11 +3,7 @@
 // with its check-all header, run control, Save and Search, over the controller in
 // src/app/pages/results_page.h.
 
-#include <QFileIconProvider>
-#include <QHash>
-#include <QIcon>
-#include <unordered_map>
-
+#include "check_tree_view.h"
 #include "page_window.h"
 #include "results/check_tree.h"
 
@@ -41,16 +37,8 @@ protected:
     size_t pumpWorker() override;
 
 private:
-    // Mirrors the model into the widgets; only while no worker runs.
-    void syncTree(results::ResultsModel& model);
-    void syncChildren(results::ResultsModel& model, QTreeWidgetItem* parent, const std::vector<results::ItemId>& ids);
-    void showItem(results::ResultsModel& model, QTreeWidgetItem* item, results::ItemId id);
-    void forget(QTreeWidgetItem* item);
+    // Mirrors the model's list into the widget; only while no worker runs.
     void syncList(results::ResultsModel& model);
-    results::ItemId idOf(const QTreeWidgetItem* item) const;
-    QIcon iconFor(const results::TreeItem& item);
-    // By name only: the file is inside the image, not on this machine.
-    QIcon fileIconFor(const QString& name);
     void afterInput();
 
     void treeCheckChanged(QTreeWidgetItem* item);
@@ -75,12 +63,9 @@ private:
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;
-    std::unordered_map<results::ItemId, QTreeWidgetItem*> items_;
-    QFileIconProvider icons_;
-    QHash<QString, QIcon> iconsBySuffix_;
+    CheckTreeView treeView_;
     // The check change a click on a tree check box made, so that its click is not a label click.
     bool checkClicked_ = false;
-    bool syncing_ = false;
     bool wasInert_ = true;
 };
 

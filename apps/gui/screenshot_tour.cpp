@@ -29,7 +29,8 @@ public:
         return true;
     }
     std::optional<QString> pickFolder(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QString> pickImageFile(QWidget*, const QString&) override { return image_; }
+    std::optional<QString> pickFileToOpen(QWidget*, const QString&) override { return image_; }
+    std::optional<QString> pickFileToSave(QWidget*, const QString&) override { return std::nullopt; }
     void about(QWidget*, const QString&) override {}
     void openUrl(const QUrl&) override {}
 

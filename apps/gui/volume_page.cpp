@@ -15,8 +15,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/pages/raw_recovery_page.h"
 #include "app/pages/recovery_mode_page.h"
 #include "app/application.h"
+#include "raw_recovery_page.h"
 #include "recovery_mode_page.h"
 #include "text.h"
 #include "app/pages/volume_page.h"
@@ -234,11 +236,15 @@ void VolumePage::next() {
         cancelNext(previous);
         return;
     }
-    if (page == app::NextPage::RawRecovery || !controller_.selectedVolume()) {
-        // This build has no raw recovery page: stay here rather than show nothing at all.
+    if (!controller_.selectedVolume()) {
         controller_.show();
         cancelNext(previous);
-        sink().message("Raw recovery is not available in this version.");
+        return;
+    }
+    if (page == app::NextPage::RawRecovery) {
+        rawRecovery_ = std::make_unique<app::RawRecoveryPage>(wizard().application().state(), sink(),
+                                                              *controller_.selectedVolume(), [this] { controller_.show(); });
+        openChild(std::make_unique<RawRecoveryPage>(wizard(), this, *rawRecovery_));
         return;
     }
     recoveryMode_ = std::make_unique<app::RecoveryModePage>(wizard().application().state(), sink(),
@@ -247,7 +253,10 @@ void VolumePage::next() {
     openChild(std::make_unique<RecoveryModePage>(wizard(), this, *recoveryMode_));
 }
 
-void VolumePage::childLeft() { recoveryMode_.reset(); }
+void VolumePage::childLeft() {
+    recoveryMode_.reset();
+    rawRecovery_.reset();
+}
 
 void VolumePage::back() {
     if (controller_.back()) leaveToParent();

@@ -13,6 +13,7 @@ class QTableWidget;
 class QToolButton;
 
 namespace vdrec::app {
+class RawRecoveryPage;
 class RecoveryModePage;
 class VolumePage;
 }
@@ -42,6 +43,7 @@ private:
     // The volume page's controller hands over a volume; the recovery-mode page it goes to is
     // owned here, for the life of this window's child.
     std::unique_ptr<app::RecoveryModePage> recoveryMode_;
+    std::unique_ptr<app::RawRecoveryPage> rawRecovery_;
     QTableWidget* table_;
     QPushButton* filter_;
     QPushButton* addCustom_;

@@ -327,14 +327,17 @@ bool saveWithConfirmation(fs::FileSystemAdapter& adapter, platform::UiSink& sink
     if (!sink.question(platform::format(question, static_cast<long long>(count)))) return false;
     const SaveReport result = walk.saveFolder(folder, outputFolder);
     sink.progressPosition(static_cast<int64_t>(count));
-    if (result.notWritten == 0)
+    reportSaved(sink, result.files, result.notWritten);
+    if (report != nullptr) *report = result;
+    return true;
+}
+
+void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten) {
+    if (notWritten == 0)
         sink.message("work done");
     else
         sink.message(platform::format("work done. %llu of %llu files could not be written completely.",
-                                      static_cast<unsigned long long>(result.notWritten),
-                                      static_cast<unsigned long long>(result.files)));
-    if (report != nullptr) *report = result;
-    return true;
+                                      static_cast<unsigned long long>(notWritten), static_cast<unsigned long long>(files)));
 }
 
 }  // namespace vdrec::results

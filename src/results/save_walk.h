@@ -26,6 +26,9 @@ struct SaveReport {
     uint64_t notWritten = 0;  // failed or short copies
 };
 
+// The message that ends a save: "work done", or how many of the files were not written whole.
+void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten);
+
 class SaveWalk {
 public:
     SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink);

@@ -37,15 +37,16 @@ public:
         folderTitles.push_back(title.toStdString());
         return folder;
     }
-    std::optional<QString> pickImageFile(QWidget*, const QString& filters) override {
+    std::optional<QString> pickFileToOpen(QWidget*, const QString& filters) override {
         imageFilters = filters.toStdString();
         return image;
     }
+    std::optional<QString> pickFileToSave(QWidget*, const QString&) override { return saveAs; }
     void about(QWidget*, const QString& text) override { aboutTexts.push_back(text.toStdString()); }
     void openUrl(const QUrl& url) override { opened.push_back(url); }
 
     bool answerYes = true;
-    std::optional<QString> folder, image;
+    std::optional<QString> folder, image, saveAs;
     std::vector<std::string> messages, questions, folderTitles, aboutTexts;
     std::string imageFilters;
     std::vector<QUrl> opened;
