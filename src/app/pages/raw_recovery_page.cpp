@@ -7,8 +7,10 @@
 #include "app/pages/signature_editor_page.h"
 #include "image/image_reader.h"
 #include "platform/page_texts.h"
+#include "raw/carve_area.h"
 #include "raw/signature_file.h"
 #include "results/save_walk.h"
+#include "volumes/volume_filter.h"
 
 namespace vdrec::app {
 
@@ -20,20 +22,6 @@ constexpr std::string_view kWorkerEnded = "Scanning processing done.Select save 
 bool isRegularFile(const std::string& path) {
     struct stat info{};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// The size text is whole megabytes; nothing past the disk's end can be read.
-uint64_t areaBytes(const volumes::VolumeEntry& volume, uint64_t totalSectors) {
-    uint64_t megabytes = 0;
-    for (char c : volume.sizeText) {
-        if (c < '0' || c > '9') break;
-        if (megabytes > (UINT64_MAX >> 20) / 10) return 0;
-        megabytes = megabytes * 10 + static_cast<uint64_t>(c - '0');
-    }
-    uint64_t bytes = megabytes << 20;
-    const auto start = static_cast<uint64_t>(std::max<int64_t>(volume.startSector, 0));
-    if (totalSectors != 0) bytes = std::min(bytes, totalSectors > start ? (totalSectors - start) * 512 : 0);
-    return bytes;
 }
 
 }  // namespace
@@ -100,9 +88,10 @@ void RawRecoveryPage::parse() {
         endWithoutScan();
         return;
     }
-    const uint64_t bytes = areaBytes(volume_, state_.totalSectors);
-    if (bytes < (1u << 20)) {
-        sink_.message("zero size volume..");
+    const auto megabytes = static_cast<uint64_t>(std::max<int64_t>(volumes::leadingMegabytes(volume_.sizeText), 0));
+    const uint64_t bytes = raw::carveAreaBytes(volume_.startSector, megabytes, state_.totalSectors);
+    if (megabytes == 0 || bytes == 0) {
+        sink_.message(raw::kZeroSizeVolume);
         endWithoutScan();
         return;
     }
