@@ -99,7 +99,11 @@ SavedFind Carver::save(const FoundFile& file, const std::string& folder) {
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kSaveBlock, std::max<uint64_t>(end - file.start, 1))));
     for (uint64_t at = file.start; at < end && saved.error == 0;) {
         const auto size = static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), end - at));
-        if (!reader_.readAt(static_cast<int64_t>(at), buffer.data(), size)) saved.readFailed = true;
+        if (!reader_.readAt(static_cast<int64_t>(at), buffer.data(), size)) {
+            // Zeros stand in for what cannot be read, never the previous block's bytes.
+            std::fill_n(buffer.begin(), size, uint8_t{0});
+            saved.readFailed = true;
+        }
         saved.error = out->writeAt(at - file.start, buffer.data(), size);
         if (saved.error == 0) saved.bytes += size;
         at += size;
