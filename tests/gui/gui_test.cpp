@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -223,6 +225,73 @@ TEST(Wizard, RecoversAFolderFromAnNtfsVolumeThroughEveryPage) {
     EXPECT_EQ(app.quits, 1);
     ASSERT_FALSE(app.dialogs.opened.empty());
     EXPECT_TRUE(app.dialogs.opened.back().toString().endsWith("index.html")) << app.dialogs.opened.back().toString().toStdString();
+}
+
+TEST(Wizard, CarvesAVolumeTreatedAsRawAndSavesTheCheckedFinds) {
+    Running app;
+    const std::string image = app.dir.file("carve-small.img");
+    ASSERT_TRUE(QFile::link(QString::fromStdString(test::fixture("carve-small.img")), QString::fromStdString(image)));
+    app.dialogs.image = QString::fromStdString(image);
+    ASSERT_TRUE(app.wizard.start(app.dir.file("app.lock")));
+    PageWindow* first = app.wizard.currentWindow();
+    click(first, "fixedDisk");
+    click(first, "browse");
+    click(first, "next");
+    PageWindow* modes = settled(app.wizard);
+    click(modes, "advanceScan");
+    click(modes, "next");
+
+    // No volume on this disk: the user adds one over the whole disk and treats it as RAW.
+    PageWindow* volumes = settled(app.wizard);
+    ASSERT_EQ(volumes->pageName(), "volumes");
+    click(volumes, "addCustomVolume");
+    auto* treatAs = control<QComboBox>(volumes, "treatAs");
+    const int raw = treatAs->findText("RAW");
+    ASSERT_GE(raw, 0);
+    treatAs->setCurrentIndex(raw);
+    emit treatAs->activated(raw);
+    click(volumes, "next");
+
+    PageWindow* page = settled(app.wizard);
+    ASSERT_EQ(page->pageName(), "raw-recovery");
+    EXPECT_EQ(page->windowTitle(), "Raw Recovery Dialog");
+    EXPECT_EQ(control<QLabel>(page, "status")->text(), "Please select parse button to scan the default file.");
+    // The default signatures, named in the field instead of beside this test program.
+    control<QCheckBox>(page, "loadDefault")->click();
+    auto* path = control<QLineEdit>(page, "signaturePath");
+    path->clear();
+    QTest::keyClicks(path, VDREC_DEFAULT_SIGNATURES);
+    click(page, "parse");
+    page = settled(app.wizard);
+    ASSERT_EQ(page->pageName(), "raw-recovery");
+    EXPECT_TRUE(contains(app.dialogs.messages, "done..")) << testing::PrintToString(app.dialogs.messages);
+    EXPECT_FALSE(control<QPushButton>(page, "parse")->isEnabled());
+
+    auto* tree = control<QTreeWidget>(page, "tree");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "RAW RECOVERY ");
+    QTreeWidgetItem* pictures = nullptr;
+    for (int k = 0; k < root->childCount(); ++k)
+        if (root->child(k)->text(0).startsWith("Pictures (")) pictures = root->child(k);
+    ASSERT_NE(pictures, nullptr);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(pictures).center());
+    auto* list = control<QTreeWidget>(page, "list");
+    std::set<QString> listed;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) listed.insert(list->topLevelItem(r)->text(0));
+    EXPECT_TRUE(listed.count("32768 .png") == 1 && listed.count("135680 .jpg") == 1) << pictures->text(0).toStdString();
+
+    pictures->setCheckState(0, Qt::Checked);
+    test::TempDir out;
+    app.dialogs.folder = QString::fromStdString(out.path());
+    click(page, "save");
+    settled(app.wizard);
+    EXPECT_EQ(app.dialogs.messages.back(), "work done");
+    EXPECT_EQ(sha256(out.file("32768 .png")), "9bf4535b62382d015db4a109e16c038af8853f022cd01b086899e83398ac3647");
+    EXPECT_EQ(sha256(out.file("135680 .jpg")), "785608d42a6851ab4d0dafcb05da857cf54a24f7d9164edbcc3dd0884eb518c8");
+
+    click(page, "back");
+    EXPECT_EQ(settled(app.wizard), volumes);
 }
 
 TEST(Wizard, EnterNeverQuitsAndEscapeAsksBeforeClosing) {
