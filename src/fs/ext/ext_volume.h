@@ -68,6 +68,8 @@ public:
     void rename(int64_t index, std::string_view name);
 
     ExtListTexts listTexts(int64_t index) const;
+    // The list texts written into `texts`' buffers; the size text only `withSize`.
+    void fillListTexts(int64_t index, ListTexts& texts, bool withSize) const;
     uint64_t dataSize(int64_t index) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;

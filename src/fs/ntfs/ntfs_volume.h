@@ -74,6 +74,8 @@ public:
     std::vector<DataRun> decodeDataRuns(uint64_t recordOffset, uint32_t attributeType);
 
     TimesAndAttributes timesAndAttributes(int64_t index);
+    // The times and attribute texts written into `texts`' buffers (its size text untouched).
+    void fillTimesAndAttributes(int64_t index, ListTexts& texts);
     std::string sizeText(int64_t index);
     uint64_t dataSize(int64_t index);
     CopyResult saveFile(int64_t index, const std::string& destinationPath);
