@@ -17,6 +17,7 @@
 #include "fs/ext/superblock.h"
 #include "fs/file_system_adapter.h"
 #include "image/image_reader.h"
+#include "platform/bulk_allocator.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ext {
@@ -119,12 +120,12 @@ private:
     std::vector<GroupDescriptor> groups_;
     uint64_t volumeBlocks_ = 0;  // blocks a read may name: the superblock's count within the volume
 
-    std::vector<InodeSlot> slots_;  // used inodes, ascending
+    platform::BulkVector<InodeSlot> slots_;  // used inodes, ascending
     std::vector<std::pair<uint32_t, Inode>> directories_;
     std::unordered_set<uint64_t> directoryBlocks_;  // each block is parsed once, for one folder
-    std::vector<Name> names_;
-    std::string namePool_;
-    std::vector<ExtEntry> entries_;
+    platform::BulkVector<Name> names_;
+    platform::BulkString namePool_;
+    platform::BulkVector<ExtEntry> entries_;
 };
 
 }  // namespace vdrec::fs::ext
