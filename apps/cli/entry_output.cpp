@@ -8,9 +8,24 @@ namespace vdrec::cli {
 
 namespace {
 
+bool needsEscape(std::string_view text) {
+    // Branch-free over the whole text, so the compiler can test many bytes at once.
+    bool found = false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        found |= (byte < 0x20) | (byte == '"') | (byte == '\\');
+    }
+    return found;
+}
+
 void appendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
+    if (!needsEscape(text)) {
+        out.append(text);
+        out.push_back('"');
+        return;
+    }
     // Plain runs are appended whole; only quotes, backslashes and control bytes are escaped.
     size_t plain = 0;
     for (size_t k = 0; k < text.size(); ++k) {

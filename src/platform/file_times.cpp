@@ -30,6 +30,8 @@ int64_t floorDivide(int64_t value, int64_t divisor) {
     return quotient * divisor > value ? quotient - 1 : quotient;
 }
 
+constexpr size_t kListTimeTextLength = 20;  // "MM/DD/YYYY  HH:MM AM"
+
 // Calendar time as the list shows it, and the zone offset it was taken with.
 struct LocalTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
@@ -148,6 +150,14 @@ void appendListTimeText(std::string& out, UnixTime time) {
     };
     thread_local Hour hours[4];
     thread_local unsigned next = 0;
+    // The times of one entry, and of files made together, mostly share their minute.
+    thread_local int64_t lastMinute = INT64_MIN;
+    thread_local char lastText[kListTimeTextLength];
+    const int64_t minute = floorDivide(time.seconds, 60);
+    if (minute == lastMinute) {
+        out.append(lastText, kListTimeTextLength);
+        return;
+    }
     constexpr int64_t kSteadyRange = int64_t{1} << 40;  // seconds: far inside time_t and int years
     if (time.seconds > -kSteadyRange && time.seconds < kSteadyRange) {
         const int64_t number = floorDivide(time.seconds, 3600);
@@ -169,7 +179,13 @@ void appendListTimeText(std::string& out, UnixTime time) {
         if (found->steady) {
             const LocalTime local = civilTime(time.seconds + found->offset);
             if (local.year >= 1000 && local.year <= 9999) {
+                const size_t at = out.size();
                 appendText(out, local);
+                // An offset of whole minutes keeps each minute within one local minute.
+                if (found->offset % 60 == 0) {
+                    out.copy(lastText, kListTimeTextLength, at);
+                    lastMinute = minute;
+                }
                 return;
             }
         }

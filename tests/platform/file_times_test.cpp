@@ -26,9 +26,10 @@ void inZone(const char* zone, const std::function<void()>& check) {
 }
 
 TEST(ListTimeText, MatchesTheCLibraryAcrossOffsetChanges) {
-    // Whole-hour, half-hour and quarter-hour changes, a zone that never changes, leap seconds.
+    // Whole-hour, half-hour and quarter-hour changes, a zone that never changes, leap seconds,
+    // an offset with seconds (Amsterdam until 1937: +00:19:32).
     const char* zones[] = {"America/New_York", "Europe/London", "Australia/Lord_Howe", "Asia/Kathmandu",
-                           "UTC", "right/Europe/Berlin"};
+                           "UTC", "right/Europe/Berlin", "Europe/Amsterdam"};
     // Two years around 2021's changes in steps that land on every minute of the hour, then
     // single times far before 1970, far ahead and at the edge of four-digit years.
     std::vector<int64_t> times;
@@ -36,6 +37,7 @@ TEST(ListTimeText, MatchesTheCLibraryAcrossOffsetChanges) {
     for (int64_t t : {int64_t{-2208988800}, int64_t{-1}, int64_t{0}, int64_t{59}, int64_t{4102444799},
                       int64_t{253402300799}, int64_t{253402300800}, int64_t{-62135596800}, int64_t{1} << 41})
         times.push_back(t);
+    for (int64_t t = -1420000000; t < -1420000000 + 600; ++t) times.push_back(t);
     for (const char* zone : zones) {
         inZone(zone, [&] {
             size_t mismatches = 0;
