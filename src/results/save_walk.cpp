@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "platform/folders.h"
+#include "platform/output_file.h"
 #include "platform/text_format.h"
 #include "results/output_names.h"
 
@@ -88,6 +89,7 @@ private:
     };
 
     void work() {
+        const platform::FolderHandleCache folderHandles;
         std::unique_lock lock(mutex_);
         for (;;) {
             if (started_ == jobs_.size()) {
