@@ -33,6 +33,7 @@ struct SaveWalk::Frame {
     std::string outputFolder;
     std::string path;
     bool deleted = false;
+    bool freshFolder = false;  // outputFolder was made by this walk
     std::unique_ptr<LiveNames> live;
 };
 
@@ -169,12 +170,23 @@ SavedFile SaveWalk::copyTo(fs::EntryRef file, const std::string& destination, co
     return saved;
 }
 
-std::string SaveWalk::reserveDestination(const std::string& folder, const std::string& name) {
+std::string SaveWalk::reserveDestination(const Frame& frame, const std::string& name) {
+    const std::string& folder = frame.outputFolder;
     // A folder this walk made holds only what the walk promised, so the disk need not be asked.
+    if (frame.freshFolder) return reserveInFreshFolder(folder, name);
     std::string destination =
-        freshFolders_.count(folder) != 0
-            ? uniqueReservedPath(folder, name)
-            : uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+        uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+    reserved_.insert(destination);
+    return destination;
+}
+
+std::string SaveWalk::reserveInFreshFolder(const std::string& folder, const std::string& name) {
+    std::string destination = folder;
+    if (destination.empty() || destination.back() != platform::kPathSeparator) destination.push_back(platform::kPathSeparator);
+    destination += name;
+    // Most names are free: one look-up both tests and takes them.
+    if (reserved_.insert(destination).second) return destination;
+    destination = uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
     reserved_.insert(destination);
     return destination;
 }
@@ -190,7 +202,7 @@ void SaveWalk::promiseLiveNames(Frame& frame) {
         if (kind == fs::SaveKind::Folder && (name.empty() || name == ".")) continue;
         if (!frame.live) frame.live = std::make_unique<Frame::LiveNames>();
         if (kind == fs::SaveKind::File)
-            frame.live->destinations.emplace(child, reserveDestination(frame.outputFolder, safeOutputName(name)));
+            frame.live->destinations.emplace(child, reserveDestination(frame, safeOutputName(name)));
         else
             frame.live->folderNames.insert(safeOutputName(name));
     }
@@ -210,17 +222,11 @@ std::string SaveWalk::folderDestination(const std::string& parent, const std::st
     return path;
 }
 
-std::string SaveWalk::uniqueReservedPath(const std::string& folder, const std::string& name) {
-    const std::string candidate = platform::withTrailingSeparator(folder) + name;
-    if (reserved_.count(candidate) == 0) return candidate;
-    return uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
-}
-
 SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix) {
     SaveReport report;
     if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
     // Copies handed to the pool, reported in walk order as they finish.
-    constexpr size_t kCopiesInFlight = 64;
+    constexpr size_t kCopiesInFlight = 256;
     std::deque<SavedFile> pending;
     auto finishOldest = [&](size_t count) {
         for (const fs::CopyResult& result : pool_->collect(count)) {
@@ -243,6 +249,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     stack.back().outputFolder = outputFolder;
     stack.back().path = pathPrefix;
     stack.back().deleted = adapter_.isValid(folder) && adapter_.isDeleted(folder, false);
+    stack.back().freshFolder = freshFolders_.count(outputFolder) != 0;
     promiseLiveNames(stack.back());
     while (!stack.empty()) {
         Frame& frame = stack.back();
@@ -275,9 +282,11 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 inner.outputFolder = frame.outputFolder;
                 inner.path = frame.path;
                 inner.deleted = deleted;
+                inner.freshFolder = frame.freshFolder;
                 if (!name.empty()) {
                     inner.outputFolder = folderDestination(frame.outputFolder, safeOutputName(name));
                     inner.path = frame.path + name + "/";
+                    inner.freshFolder = freshFolders_.count(inner.outputFolder) != 0;
                 }
                 promiseLiveNames(inner);
                 stack.push_back(std::move(inner));
@@ -288,7 +297,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 std::string destination;
                 if (frame.live)
                     if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
-                if (destination.empty()) destination = reserveDestination(frame.outputFolder, safeOutputName(name));
+                if (destination.empty()) destination = reserveDestination(frame, safeOutputName(name));
                 if (pool_) {
                     pool_->copy(child, destination);
                     pending.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});

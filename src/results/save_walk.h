@@ -51,8 +51,10 @@ private:
     void promiseLiveNames(Frame& frame);
     std::string folderDestination(const std::string& parent, const std::string& name);
     SavedFile copyTo(fs::EntryRef file, const std::string& destination, const std::string& path);
-    std::string reserveDestination(const std::string& folder, const std::string& name);
-    std::string uniqueReservedPath(const std::string& folder, const std::string& name);
+    // A free destination for `name` in the frame's output folder, promised to it.
+    std::string reserveDestination(const Frame& frame, const std::string& name);
+    // The same in a folder this walk made, which holds only what the walk promised.
+    std::string reserveInFreshFolder(const std::string& folder, const std::string& name);
 
     fs::FileSystemAdapter& adapter_;
     platform::UiSink& sink_;
