@@ -110,6 +110,8 @@ private:
     BlockMap unclaimedPart(const BlockMap& map) const;
     void readDirectory(uint32_t inode, const Inode& record);
     const InodeSlot* slot(uint32_t inode) const;
+    // The same, trying first the slot after `previous` (nullptr: none).
+    const InodeSlot* slotAfter(uint32_t inode, const InodeSlot* previous) const;
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;

@@ -148,7 +148,8 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     if (!file) return result;
     bool complete = map.complete && inode.has_value();
     const uint64_t blockBytes = superblock_->blockBytes;
-    std::vector<std::byte> buffer;
+    // Kept by each saving thread: a fresh buffer per file cost an allocation and its zeroing.
+    thread_local std::vector<std::byte> buffer;
     uint64_t writtenEnd = 0;
     if (!linkText.empty()) error = file->writeAt(0, linkText.data(), linkText.size());
     for (const BlockRun& run : map.runs) {
