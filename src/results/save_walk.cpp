@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "fs/entry_set.h"
 #include "platform/folders.h"
 #include "platform/output_file.h"
 #include "platform/text_format.h"
@@ -37,8 +38,11 @@ struct SaveWalk::Frame {
     std::unique_ptr<LiveNames> live;
 };
 
-// Copies files on helper threads. Jobs are taken in the order queued; the walk collects the
-// results in that order, in batches, so neither side is woken once per file.
+// Copies files on helper threads. Jobs come in batches, each the files of one folder met in a
+// row; a thread takes a whole batch, so the threads mostly fill different folders (creating
+// files in one folder from two threads makes them wait on each other in the kernel, and spreads
+// the reads of neighbouring files over both). Batches are taken in the order queued; the walk
+// collects the results in that order, many at a time, so neither side is woken once per file.
 class SaveWalk::CopyPool {
 public:
     CopyPool(fs::FileSystemAdapter& adapter, unsigned threads) : adapter_(adapter) {
@@ -53,13 +57,20 @@ public:
         for (auto& thread : threads_) thread.join();
     }
 
-    void copy(fs::EntryRef entry, std::string destination) {
+    struct Copy {
+        fs::EntryRef entry;
+        std::string destination;
+    };
+    void copyBatch(std::vector<Copy>& batch) {
+        if (batch.empty()) return;
         bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            jobs_.push_back({entry, std::move(destination), {}, false});
+            for (Copy& copy : batch) jobs_.push_back({copy.entry, std::move(copy.destination), {}, false, false});
+            jobs_.back().endsBatch = true;
             wake = idle_ > 0;
         }
+        batch.clear();
         if (wake) workReady_.notify_one();
     }
 
@@ -87,6 +98,7 @@ private:
         std::string destination;
         fs::CopyResult result;
         bool finished;
+        bool endsBatch;
     };
 
     void work() {
@@ -101,15 +113,20 @@ private:
                 continue;
             }
             // Elements of a deque stay in place while others are added or removed at its ends,
-            // and the walk removes only finished jobs.
-            Job& job = jobs_[started_++];
-            lock.unlock();
-            const fs::CopyResult result = adapter_.saveFile(job.entry, job.destination);
-            lock.lock();
-            job.result = result;
-            job.finished = true;
-            while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
-            if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
+            // and the walk removes only finished jobs. A batch is queued whole.
+            // Positions shift as the walk removes finished jobs; the jobs themselves do not move.
+            std::vector<Job*> batch;
+            do batch.push_back(&jobs_[started_]);
+            while (!jobs_[started_++].endsBatch);
+            for (Job* job : batch) {
+                lock.unlock();
+                const fs::CopyResult result = adapter_.saveFile(job->entry, job->destination);
+                lock.lock();
+                job->result = result;
+                job->finished = true;
+                while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
+                if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
+            }
         }
     }
 
@@ -226,9 +243,16 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     SaveReport report;
     if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
     // Copies handed to the pool, reported in walk order as they finish.
-    constexpr size_t kCopiesInFlight = 256;
+    constexpr size_t kCopiesInFlight = 512;
     std::deque<SavedFile> pending;
+    // Copies of the current folder's files met in a row, queued together.
+    constexpr size_t kBatchFiles = 128;
+    std::vector<CopyPool::Copy> batch;
+    auto queueBatch = [&] {
+        if (pool_) pool_->copyBatch(batch);
+    };
     auto finishOldest = [&](size_t count) {
+        queueBatch();
         for (const fs::CopyResult& result : pool_->collect(count)) {
             SavedFile done = std::move(pending.front());
             pending.pop_front();
@@ -242,7 +266,8 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     auto finishAll = [&] {
         if (!pending.empty()) finishOldest(pending.size());
     };
-    std::unordered_set<fs::EntryRef> seen{folder};
+    fs::EntrySet seen;
+    seen.insert(folder);
     // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
     std::vector<Frame> stack(1);
     stack.back().next = adapter_.firstChild(folder);
@@ -255,13 +280,14 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
         Frame& frame = stack.back();
         fs::EntryRef child = frame.next;
         bool wasDeferred = false;
-        if (child != fs::kNoEntry && seen.insert(child).second) {
+        if (child != fs::kNoEntry && seen.insert(child)) {
             frame.next = adapter_.nextSibling(child);
         } else if (frame.live && frame.live->nextDeferred < frame.live->deferred.size()) {
             frame.next = fs::kNoEntry;
             child = frame.live->deferred[frame.live->nextDeferred++];
             wasDeferred = true;
         } else {
+            queueBatch();
             stack.pop_back();
             continue;
         }
@@ -289,6 +315,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                     inner.freshFolder = freshFolders_.count(inner.outputFolder) != 0;
                 }
                 promiseLiveNames(inner);
+                queueBatch();
                 stack.push_back(std::move(inner));
                 break;
             }
@@ -299,8 +326,9 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                     if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
                 if (destination.empty()) destination = reserveDestination(frame, safeOutputName(name));
                 if (pool_) {
-                    pool_->copy(child, destination);
+                    batch.push_back({child, destination});
                     pending.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});
+                    if (batch.size() >= kBatchFiles) queueBatch();
                     // Half the window at a time: the walk sleeps once per batch, not per file.
                     if (pending.size() >= kCopiesInFlight) finishOldest(kCopiesInFlight / 2);
                     break;

@@ -44,6 +44,17 @@ bool ExtVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_
     return read;
 }
 
+bool ExtVolume::readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
+    const uint64_t sectors = roundToSectors(bytes);
+    if (reader_ == nullptr || offset > INT64_MAX || sectors > image::ImageReader::kNearbyPieceBytes)
+        return readBytes(offset, into, bytes);
+    into.resize(static_cast<size_t>(sectors));
+    const bool read = reader_->readNearby(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(sectors),
+                                          image::ImageReader::Nearby::FileData);
+    into.resize(static_cast<size_t>(bytes));
+    return read;
+}
+
 bool ExtVolume::readBlock(uint64_t block, std::vector<std::byte>& into) const {
     if (!superblock_ || block >= volumeBlocks_) return false;
     return readBytes(block * superblock_->blockBytes, into, superblock_->blockBytes);

@@ -101,6 +101,9 @@ private:
     bool stopConsumed();
     bool readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     bool readBlock(uint64_t block, std::vector<std::byte>& into) const;
+    // readBytes for file data being saved: small pieces come from the reader's nearby piece,
+    // as the files of one folder mostly lie one after another.
+    bool readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     std::optional<Inode> readInode(uint32_t inode) const;
     // Slots of group `g` that can hold inodes: none in an uninitialised group, none past the
     // unused count.

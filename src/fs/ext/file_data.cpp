@@ -160,7 +160,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         const uint64_t bytes = std::min(run.count * blockBytes, size - start);
         for (uint64_t done = 0; done < bytes && error == 0; done += kCopyChunkBytes) {
             const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
-            if (readBytes(run.physical * blockBytes + done, buffer, piece)) {
+            if (readData(run.physical * blockBytes + done, buffer, piece)) {
                 error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
                 writtenEnd = std::max(writtenEnd, start + done + piece);
                 continue;
