@@ -25,6 +25,15 @@ public:
         return true;
     }
 
+    void erase(EntryRef entry) {
+        if (entry < 0 || entry >= kBitmapLimit) {
+            beyond_.erase(entry);
+            return;
+        }
+        const auto word = static_cast<size_t>(entry >> 6);
+        if (word < bits_.size()) bits_[word] &= ~(uint64_t{1} << (entry & 63));
+    }
+
 private:
     // 2 MiB of bits at most: a damaged number cannot make the bitmap large.
     static constexpr EntryRef kBitmapLimit = EntryRef{1} << 24;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "fs/entry_set.h"
 #include "platform/folders.h"
@@ -21,13 +22,22 @@ struct SaveWalk::Frame {
     // Only folders with live files or live subfolders carry these; most frames of a deep chain
     // stay small.
     struct LiveNames {
-        // Destinations promised to the live files before any deleted namesake is named.
-        std::unordered_map<fs::EntryRef, std::string> destinations;
+        // Destinations promised to the live files before any deleted namesake is named, sorted
+        // by entry once the chain is read.
+        std::vector<std::pair<fs::EntryRef, std::string>> destinations;
         // Output names of live subfolders: a deleted subfolder of the same name shares their
         // output folder and is walked once the chain has ended, after the live one.
         std::unordered_set<std::string> folderNames;
         std::vector<fs::EntryRef> deferred;
         size_t nextDeferred = 0;
+
+        // The destination promised to `file`, handed over once; empty when none.
+        std::string takeDestination(fs::EntryRef file) {
+            const auto it = std::lower_bound(destinations.begin(), destinations.end(), file,
+                                             [](const auto& promised, fs::EntryRef entry) { return promised.first < entry; });
+            if (it == destinations.end() || it->first != file) return {};
+            return std::exchange(it->second, std::string());
+        }
     };
 
     fs::EntryRef next = fs::kNoEntry;
@@ -209,9 +219,12 @@ std::string SaveWalk::reserveInFreshFolder(const std::string& folder, const std:
 }
 
 void SaveWalk::promiseLiveNames(Frame& frame) {
-    std::unordered_set<fs::EntryRef> met;
-    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && met.insert(child).second;
+    // The chain's entries are marked in a set kept by the walk and unmarked afterwards: a set
+    // per folder cost an allocation per file.
+    chain_.clear();
+    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && chainMet_.insert(child);
          child = adapter_.nextSibling(child)) {
+        chain_.push_back(child);
         if (!adapter_.isValid(child) || adapter_.isDeleted(child, frame.deleted)) continue;
         const fs::SaveKind kind = adapter_.saveKind(child);
         if (kind != fs::SaveKind::File && kind != fs::SaveKind::Folder) continue;
@@ -219,10 +232,14 @@ void SaveWalk::promiseLiveNames(Frame& frame) {
         if (kind == fs::SaveKind::Folder && (name.empty() || name == ".")) continue;
         if (!frame.live) frame.live = std::make_unique<Frame::LiveNames>();
         if (kind == fs::SaveKind::File)
-            frame.live->destinations.emplace(child, reserveDestination(frame, safeOutputName(name)));
+            frame.live->destinations.emplace_back(child, reserveDestination(frame, safeOutputName(name)));
         else
             frame.live->folderNames.insert(safeOutputName(name));
     }
+    for (fs::EntryRef child : chain_) chainMet_.erase(child);
+    if (frame.live)
+        std::sort(frame.live->destinations.begin(), frame.live->destinations.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 std::string SaveWalk::folderDestination(const std::string& parent, const std::string& name) {
@@ -323,7 +340,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 ++report.files;
                 std::string destination;
                 if (frame.live)
-                    if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
+                    destination = frame.live->takeDestination(child);
                 if (destination.empty()) destination = reserveDestination(frame, safeOutputName(name));
                 if (pool_) {
                     batch.push_back({child, destination});

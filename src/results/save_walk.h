@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fs/entry_set.h"
 #include "fs/file_system_adapter.h"
 #include "platform/ui_sink.h"
 
@@ -61,6 +62,8 @@ private:
     std::unique_ptr<CopyPool> pool_;
     std::unordered_set<std::string> reserved_;      // destinations promised to files and folders of this walk
     std::unordered_set<std::string> freshFolders_;  // folders this walk created
+    fs::EntrySet chainMet_;                          // a folder's chain being read; empty between reads
+    std::vector<fs::EntryRef> chain_;
 };
 
 // The Save button: confirmation with the file count, the walk, then the end message, which says
