@@ -202,7 +202,7 @@ std::string SaveWalk::reserveDestination(const Frame& frame, const std::string& 
     // A folder this walk made holds only what the walk promised, so the disk need not be asked.
     if (frame.freshFolder) return reserveInFreshFolder(folder, name);
     std::string destination =
-        uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+        uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.contains(path); });
     reserved_.insert(destination);
     return destination;
 }
@@ -212,8 +212,8 @@ std::string SaveWalk::reserveInFreshFolder(const std::string& folder, const std:
     if (destination.empty() || destination.back() != platform::kPathSeparator) destination.push_back(platform::kPathSeparator);
     destination += name;
     // Most names are free: one look-up both tests and takes them.
-    if (reserved_.insert(destination).second) return destination;
-    destination = uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+    if (reserved_.insert(destination)) return destination;
+    destination = uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.contains(path); });
     reserved_.insert(destination);
     return destination;
 }
@@ -246,8 +246,8 @@ std::string SaveWalk::folderDestination(const std::string& parent, const std::st
     const std::string base = platform::withTrailingSeparator(parent);
     std::string folderName = name;
     // A name promised to a file not written yet is not free for a folder.
-    if (reserved_.count(base + name) != 0 && !platform::isRealFolder(base + name))
-        folderName = uniqueOutputPath(parent, name, [this](const std::string& path) { return reserved_.count(path) != 0; })
+    if (reserved_.contains(base + name) && !platform::isRealFolder(base + name))
+        folderName = uniqueOutputPath(parent, name, [this](const std::string& path) { return reserved_.contains(path); })
                          .substr(base.size());
     bool created = false;
     const std::string path = outputFolderFor(parent, folderName, &created);

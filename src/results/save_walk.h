@@ -11,6 +11,7 @@
 #include "fs/entry_set.h"
 #include "fs/file_system_adapter.h"
 #include "platform/ui_sink.h"
+#include "results/path_set.h"
 
 namespace vdrec::results {
 
@@ -60,7 +61,7 @@ private:
     fs::FileSystemAdapter& adapter_;
     platform::UiSink& sink_;
     std::unique_ptr<CopyPool> pool_;
-    std::unordered_set<std::string> reserved_;      // destinations promised to files and folders of this walk
+    PathSet reserved_;                              // destinations promised to files and folders of this walk
     std::unordered_set<std::string> freshFolders_;  // folders this walk created
     fs::EntrySet chainMet_;                          // a folder's chain being read; empty between reads
     std::vector<fs::EntryRef> chain_;
