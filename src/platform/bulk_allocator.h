@@ -5,6 +5,8 @@
 // those faults were a third of a listing's time. Smaller blocks come from the heap.
 
 #include <cstddef>
+#include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
