@@ -49,9 +49,9 @@ struct SaveWalk::Frame {
 };
 
 // Copies files on helper threads. Jobs come in batches, each the files of one folder met in a
-// row; a thread takes a whole batch, so the threads mostly fill different folders (creating
-// files in one folder from two threads makes them wait on each other in the kernel, and spreads
-// the reads of neighbouring files over both). Batches are taken in the order queued; the walk
+// row; a thread takes a whole batch, so the threads mostly fill different folders (two threads
+// creating files in one folder contend for it in the kernel, and each would read the data
+// pieces its neighbours' files lie in). Batches are taken in the order queued; the walk
 // collects the results in that order, many at a time, so neither side is woken once per file.
 class SaveWalk::CopyPool {
 public:
@@ -122,9 +122,9 @@ private:
                 --idle_;
                 continue;
             }
-            // Elements of a deque stay in place while others are added or removed at its ends,
-            // and the walk removes only finished jobs. A batch is queued whole.
-            // Positions shift as the walk removes finished jobs; the jobs themselves do not move.
+            // A batch is queued whole. Positions shift as the walk removes finished jobs, but the
+            // jobs stay in place: a deque's elements do not move when others are added or removed
+            // at its ends, and the walk removes only finished ones.
             std::vector<Job*> batch;
             do batch.push_back(&jobs_[started_]);
             while (!jobs_[started_++].endsBatch);
