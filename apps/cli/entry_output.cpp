@@ -1,6 +1,6 @@
 #include "entry_output.h"
 
-#include <unordered_set>
+#include <charconv>
 
 #include "platform/text_format.h"
 
@@ -8,9 +8,24 @@ namespace vdrec::cli {
 
 namespace {
 
+bool needsEscape(std::string_view text) {
+    // Branch-free over the whole text, so the compiler can test many bytes at once.
+    bool found = false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        found |= (byte < 0x20) | (byte == '"') | (byte == '\\');
+    }
+    return found;
+}
+
 void appendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
+    if (!needsEscape(text)) {
+        out.append(text);
+        out.push_back('"');
+        return;
+    }
     // Plain runs are appended whole; only quotes, backslashes and control bytes are escaped.
     size_t plain = 0;
     for (size_t k = 0; k < text.size(); ++k) {
@@ -35,15 +50,23 @@ void appendJsonString(std::string& out, std::string_view text) {
 }  // namespace
 
 void appendEntryJsonLine(std::string& out, fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {
-    const fs::ListTexts texts = adapter.listTexts(entry);
+    fs::ListTexts texts;
+    appendEntryJsonLine(out, adapter, entry, path, adapter.name(entry), texts);
+}
+
+void appendEntryJsonLine(std::string& out, fs::FileSystemAdapter& adapter, fs::EntryRef entry, std::string_view path,
+                         std::string_view name, fs::ListTexts& texts) {
+    adapter.fillListTexts(entry, texts, false);
     out += "{\"path\":";
     appendJsonString(out, path);
     out += ",\"name\":";
-    appendJsonString(out, adapter.name(entry));
+    appendJsonString(out, name);
     out += adapter.isFolder(entry) ? ",\"type\":\"dir\"" : ",\"type\":\"file\"";
     out += adapter.isDeleted(entry, false) ? ",\"deleted\":true" : ",\"deleted\":false";
     out += ",\"size\":";
-    out += std::to_string(adapter.dataSize(entry));
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, adapter.dataSize(entry));
+    out.append(digits, written.ptr);
     out += ",\"created\":";
     appendJsonString(out, texts.created);
     out += ",\"accessed\":";
@@ -64,10 +87,33 @@ std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const 
 
 std::vector<fs::EntryRef> childrenOf(fs::FileSystemAdapter& adapter, fs::EntryRef folder) {
     if (folder == fs::kNoEntry) return adapter.rootLevel();
+    // The chain as linked up to its first repeat (or the folder itself), found without a set per
+    // folder: Brent's test compares each step with a mark moved at powers of two, so a loop of
+    // length L is seen within a few rounds of it; the first entry met twice is then the first
+    // whose entry L steps later is itself.
+    std::vector<fs::EntryRef> chain;
+    fs::EntryRef mark = fs::kNoEntry;
+    size_t markAt = 0, round = 1;
+    for (fs::EntryRef child = adapter.firstChild(folder); child != fs::kNoEntry && child != folder;
+         child = adapter.nextSibling(child)) {
+        if (child == mark) {
+            const size_t loop = chain.size() - markAt;
+            chain.push_back(child);
+            size_t first = 0;
+            while (chain[first] != chain[first + loop]) ++first;
+            chain.resize(first + loop);
+            break;
+        }
+        chain.push_back(child);
+        if (chain.size() - markAt == round) {
+            mark = child;
+            markAt = chain.size() - 1;
+            round *= 2;
+        }
+    }
     std::vector<fs::EntryRef> children;
-    std::unordered_set<fs::EntryRef> seen{folder};
-    for (fs::EntryRef child = adapter.firstChild(folder); child != fs::kNoEntry && seen.insert(child).second;
-         child = adapter.nextSibling(child))
+    children.reserve(chain.size());
+    for (fs::EntryRef child : chain)
         if (adapter.isValid(child)) children.push_back(child);
     return children;
 }

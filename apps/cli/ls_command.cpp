@@ -1,8 +1,9 @@
 #include <cstdio>
-#include <unordered_set>
+#include <string_view>
 
 #include "commands.h"
 #include "entry_output.h"
+#include "fs/entry_set.h"
 #include "image_options.h"
 #include "volume_selection.h"
 
@@ -22,9 +23,10 @@ struct LsArgs {
 struct Printer {
     bool json;
     std::string pending;
-    void print(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path) {
+    fs::ListTexts texts;  // reused between lines
+    void print(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path, std::string_view name) {
         if (json) {
-            appendEntryJsonLine(pending, adapter, entry, path);
+            appendEntryJsonLine(pending, adapter, entry, path, name, texts);
         } else {
             pending += entryLine(adapter, entry, path);
             pending += '\n';
@@ -50,9 +52,9 @@ int runLs(const LsArgs& args) {
     std::string prefix = args.path;
     while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
     if (!prefix.empty()) prefix += "/";
-    Printer printer{args.json, {}};
+    Printer printer{args.json, {}, {}};
     if (*target != fs::kNoEntry && !adapter.isFolder(*target)) {
-        printer.print(adapter, *target, args.path);
+        printer.print(adapter, *target, args.path, adapter.name(*target));
         return kExitOk;
     }
 
@@ -62,9 +64,10 @@ int runLs(const LsArgs& args) {
         size_t next;
         std::string prefix;
     };
-    std::unordered_set<fs::EntryRef> seen;
+    fs::EntrySet seen;
     if (*target != fs::kNoEntry) seen.insert(*target);
     std::vector<Frame> stack{{childrenOf(adapter, *target), 0, prefix}};
+    std::string path;  // reused: the frame's prefix, then the entry's name
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next >= frame.children.size()) {
@@ -72,9 +75,10 @@ int runLs(const LsArgs& args) {
             continue;
         }
         const fs::EntryRef entry = frame.children[frame.next++];
-        if (!seen.insert(entry).second) continue;
-        const std::string path = frame.prefix + adapter.name(entry);
-        printer.print(adapter, entry, path);
+        if (!seen.insert(entry)) continue;
+        path.assign(frame.prefix);
+        adapter.appendName(entry, path);
+        printer.print(adapter, entry, path, std::string_view(path).substr(frame.prefix.size()));
         if (args.recursive && adapter.isFolder(entry))
             stack.push_back({childrenOf(adapter, entry), 0, path + "/"});
     }

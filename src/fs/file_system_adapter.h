@@ -55,9 +55,17 @@ public:
     virtual bool isDeleted(EntryRef entry, bool parentDeleted) const = 0;
     // The stored name as UTF-8, no path.
     virtual std::string name(EntryRef entry) const = 0;
+    // The same name appended to `out`: no allocation once `out` has room.
+    virtual void appendName(EntryRef entry, std::string& out) const { out += name(entry); }
     // Replaces the stored name (recycle-bin names): every later view, search and save sees it.
     virtual void rename(EntryRef entry, std::string name) = 0;
     virtual ListTexts listTexts(EntryRef entry) const = 0;
+    // The same texts written into `texts`, reusing its buffers: a listing asks once per entry.
+    // Without `withSize` the size text may be left as it was.
+    virtual void fillListTexts(EntryRef entry, ListTexts& texts, bool withSize) const {
+        (void)withSize;
+        texts = listTexts(entry);
+    }
 
     virtual SaveKind saveKind(EntryRef entry) const = 0;
     // What follows "File size: " on the second status line while the file is saved.

@@ -15,6 +15,7 @@ public:
     bool isValid(EntryRef entry) const override { return parser_.validEntry(entry); }
     bool hasChildren(EntryRef entry) const override { return firstChild(entry) != kNoEntry; }
     std::string name(EntryRef entry) const override { return std::string(parser_.name(entry)); }
+    void appendName(EntryRef entry, std::string& out) const override { out += parser_.name(entry); }
     void rename(EntryRef entry, std::string name) override { parser_.rename(entry, name); }
     std::string sizeStatusText(EntryRef entry) const override { return parser_.listTexts(entry).size; }
     uint64_t dataSize(EntryRef entry) const override { return parser_.dataSize(entry); }

@@ -33,14 +33,16 @@ bool ImageReader::readAt(int64_t offset, void* buffer, uint32_t count) {
     return placed && complete;
 }
 
-bool ImageReader::readNearby(int64_t offset, void* buffer, uint32_t count) {
+bool ImageReader::readNearby(int64_t offset, void* buffer, uint32_t count, Nearby kind) {
     struct Piece {
         uint64_t reader = 0;
         int64_t base = 0;
         int64_t start = -1;
         std::vector<uint8_t> bytes;
     };
-    thread_local Piece piece;
+    // Records and file data lie apart: one piece each, so neither evicts the other.
+    thread_local Piece pieces[2];
+    Piece& piece = pieces[kind == Nearby::Records ? 0 : 1];
     const int64_t start = offset >= 0 ? offset / kNearbyPieceBytes * kNearbyPieceBytes : -1;
     if (start < 0 || count > kNearbyPieceBytes || offset - start > kNearbyPieceBytes - count)
         return readAt(offset, buffer, count);

@@ -42,11 +42,12 @@ public:
     // threads at once (the pair is done under a lock, or needs none), so saving may copy files
     // in parallel.
     virtual bool readAt(int64_t offset, void* buffer, uint32_t count);
-    // readAt for small reads that tend to come as neighbours (records, inodes of one folder):
-    // each thread keeps the last aligned piece of kNearbyPieceBytes it read and serves such
-    // reads from it. The same bytes and result as readAt; a read the piece cannot serve goes
-    // to readAt.
-    bool readNearby(int64_t offset, void* buffer, uint32_t count);
+    // readAt for small reads that tend to come as neighbours (records, inodes of one folder,
+    // the data of small files made together): each thread keeps, per kind of read, the last
+    // aligned piece of kNearbyPieceBytes it read and serves such reads from it. The same bytes
+    // and result as readAt; a read the piece cannot serve goes to readAt.
+    enum class Nearby { Records, FileData };
+    bool readNearby(int64_t offset, void* buffer, uint32_t count, Nearby kind = Nearby::Records);
     static constexpr uint32_t kNearbyPieceBytes = 64 * 1024;
     // The platform error behind the last failed read; EIO when the failure was not the platform's.
     int lastError() const;

@@ -25,6 +25,76 @@ timespec toTimespec(std::optional<UnixTime> time) {
     return out;
 }
 
+int64_t floorDivide(int64_t value, int64_t divisor) {
+    const int64_t quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
+}
+
+constexpr size_t kListTimeTextLength = 20;  // "MM/DD/YYYY  HH:MM AM"
+
+// Calendar time as the list shows it, and the zone offset it was taken with.
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    long offset = 0;
+    bool operator==(const LocalTime& other) const {
+        return year == other.year && month == other.month && day == other.day && hour == other.hour &&
+               minute == other.minute;
+    }
+};
+
+// The proleptic Gregorian calendar time of `seconds` since 1970-01-01 in a zone without offset.
+LocalTime civilTime(int64_t seconds) {
+    const int64_t days = floorDivide(seconds, 86400);
+    const int64_t secondOfDay = seconds - days * 86400;
+    const int64_t shifted = days + 719468;
+    const int64_t era = floorDivide(shifted, 146097);
+    const int64_t dayOfEra = shifted - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    LocalTime local;
+    local.day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    local.month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    local.year = static_cast<int>(yearOfEra + era * 400 + (local.month <= 2 ? 1 : 0));
+    local.hour = static_cast<int>(secondOfDay / 3600);
+    local.minute = static_cast<int>(secondOfDay % 3600 / 60);
+    return local;
+}
+
+bool localTimeAt(int64_t seconds, LocalTime& local) {
+    const auto value = static_cast<time_t>(seconds);
+    tm converted{};
+    if (localtime_r(&value, &converted) == nullptr) return false;
+    local.year = converted.tm_year + 1900;
+    local.month = converted.tm_mon + 1;
+    local.day = converted.tm_mday;
+    local.hour = converted.tm_hour;
+    local.minute = converted.tm_min;
+    local.offset = converted.tm_gmtoff;
+    return true;
+}
+
+void appendTwoDigits(std::string& out, int value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// "%02d/%02d/%d  %02d:%02d AM" (hour 0 to 12 unchanged) or "... PM" (hour - 12), for a
+// four-digit year.
+void appendText(std::string& out, const LocalTime& local) {
+    appendTwoDigits(out, local.month);
+    out.push_back('/');
+    appendTwoDigits(out, local.day);
+    out.push_back('/');
+    appendTwoDigits(out, local.year / 100);
+    appendTwoDigits(out, local.year % 100);
+    out += "  ";
+    appendTwoDigits(out, local.hour <= 12 ? local.hour : local.hour - 12);
+    out.push_back(':');
+    appendTwoDigits(out, local.minute);
+    out += local.hour <= 12 ? " AM" : " PM";
+}
+
 }  // namespace
 
 UnixTime fromFileTime(uint64_t fileTime) {
@@ -63,21 +133,64 @@ std::string dosTimeText(uint16_t date, uint16_t time) {
 }
 
 std::string listTimeText(UnixTime time) {
-    // Listings show minutes only and files tend to share them: remember the last few texts,
-    // since converting to local time is the costly part of a large listing.
-    struct Remembered {
-        int64_t minute = INT64_MIN;
-        std::string text;
+    std::string text;
+    appendListTimeText(text, time);
+    return text;
+}
+
+void appendListTimeText(std::string& out, UnixTime time) {
+    // Converting to local time is the costly part of a large listing. A zone's offset changes at
+    // most once in an hour, so the offsets of recent hours are kept when they hold from the
+    // hour's first second to its last and give the C library's own calendar time there; other
+    // hours (a change within them, leap seconds, far years) are converted one time at a time.
+    struct Hour {
+        int64_t number = INT64_MIN;
+        long offset = 0;
+        bool steady = false;
     };
-    thread_local Remembered remembered[4];
+    thread_local Hour hours[4];
     thread_local unsigned next = 0;
-    const int64_t minute = time.seconds >= 0 ? time.seconds / 60 : (time.seconds - 59) / 60;
-    for (const auto& entry : remembered)
-        if (entry.minute == minute) return entry.text;
-    Remembered& slot = remembered[next++ % 4];
-    slot.minute = minute;
-    slot.text = localListTimeText(time);
-    return slot.text;
+    // The times of one entry, and of files made together, mostly share their minute.
+    thread_local int64_t lastMinute = INT64_MIN;
+    thread_local char lastText[kListTimeTextLength];
+    const int64_t minute = floorDivide(time.seconds, 60);
+    if (minute == lastMinute) {
+        out.append(lastText, kListTimeTextLength);
+        return;
+    }
+    constexpr int64_t kSteadyRange = int64_t{1} << 40;  // seconds: far inside time_t and int years
+    if (time.seconds > -kSteadyRange && time.seconds < kSteadyRange) {
+        const int64_t number = floorDivide(time.seconds, 3600);
+        const Hour* found = nullptr;
+        for (const Hour& hour : hours)
+            if (hour.number == number) found = &hour;
+        if (found == nullptr) {
+            Hour& hour = hours[next++ % 4];
+            hour.number = number;
+            hour.steady = false;
+            LocalTime first, last;
+            if (localTimeAt(number * 3600, first) && localTimeAt(number * 3600 + 3599, last) && first.offset == last.offset &&
+                first == civilTime(number * 3600 + first.offset) && last == civilTime(number * 3600 + 3599 + last.offset)) {
+                hour.offset = first.offset;
+                hour.steady = true;
+            }
+            found = &hour;
+        }
+        if (found->steady) {
+            const LocalTime local = civilTime(time.seconds + found->offset);
+            if (local.year >= 1000 && local.year <= 9999) {
+                const size_t at = out.size();
+                appendText(out, local);
+                // An offset of whole minutes keeps each minute within one local minute.
+                if (found->offset % 60 == 0) {
+                    out.copy(lastText, kListTimeTextLength, at);
+                    lastMinute = minute;
+                }
+                return;
+            }
+        }
+    }
+    out += localListTimeText(time);
 }
 
 std::string localListTimeText(UnixTime time) {

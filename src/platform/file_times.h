@@ -23,7 +23,10 @@ std::optional<UnixTime> fromDosDateTime(uint16_t date, uint16_t time);
 // The list's time text in local time: "%02d/%02d/%d  %02d:%02d AM" (month, day, year, hour 0 to
 // 12 unchanged) or "... PM" with hour - 12 for 13 to 23.
 std::string listTimeText(UnixTime time);
-// The same text, converted afresh (listTimeText remembers recent minutes).
+// The same text appended to `out`: no allocation once `out` has room.
+void appendListTimeText(std::string& out, UnixTime time);
+// The same text, converted afresh by the C library (listTimeText works from the zone's offset
+// for the hour, which it checks against this).
 std::string localListTimeText(UnixTime time);
 // The same text from a DOS date and time as they stand (they carry no zone).
 std::string dosTimeText(uint16_t date, uint16_t time);

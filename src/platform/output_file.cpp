@@ -6,13 +6,42 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 namespace vdrec::platform {
+
+namespace {
+
+thread_local FolderHandleCache* folderHandles = nullptr;
+
+}  // namespace
+
+FolderHandleCache::FolderHandleCache() {
+    if (folderHandles == nullptr) folderHandles = this;
+}
+
+FolderHandleCache::~FolderHandleCache() {
+    if (folderHandles == this) folderHandles = nullptr;
+    if (folderFd_ >= 0) ::close(folderFd_);
+}
+
+int FolderHandleCache::openIn(const std::string& path, int flags) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return ::open(path.c_str(), flags, 0644);
+    const std::string_view folder(path.data(), slash == 0 ? 1 : slash);
+    if (folderFd_ < 0 || folder != folder_) {
+        if (folderFd_ >= 0) ::close(folderFd_);
+        folder_.assign(folder);
+        folderFd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd_ < 0) return ::open(path.c_str(), flags, 0644);
+    }
+    return ::openat(folderFd_, path.c_str() + slash + 1, flags, 0644);
+}
 
 std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, Mode mode, int& error) {
     int flags = O_RDWR | O_CREAT | O_CLOEXEC;
     flags |= mode == Mode::CreateNew ? O_EXCL : O_TRUNC;
-    const int fd = ::open(path.c_str(), flags, 0644);
+    const int fd = folderHandles != nullptr ? folderHandles->openIn(path, flags) : ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         error = errno;
         return nullptr;

@@ -34,6 +34,25 @@ private:
     int fd_;
 };
 
+// While one lives on a thread, the files that thread creates are opened from a handle on their
+// folder kept since the previous file, so a walk that fills one folder after another resolves
+// each folder's path once instead of once per file. Made for the length of one save walk: a
+// folder renamed meanwhile keeps receiving that walk's files, as an open folder would.
+class FolderHandleCache {
+public:
+    FolderHandleCache();
+    ~FolderHandleCache();
+    FolderHandleCache(const FolderHandleCache&) = delete;
+    FolderHandleCache& operator=(const FolderHandleCache&) = delete;
+
+    // The open descriptor for `path`'s own name: -1 when `path` names no folder to hold it.
+    int openIn(const std::string& path, int flags);
+
+private:
+    std::string folder_;
+    int folderFd_ = -1;
+};
+
 // Unlinks a path; used for the free-space probe, which must never leave a file behind.
 void removeFile(const std::string& path);
 

@@ -7,8 +7,11 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
+#include "fs/entry_set.h"
 #include "platform/folders.h"
+#include "platform/output_file.h"
 #include "platform/text_format.h"
 #include "results/output_names.h"
 
@@ -19,24 +22,37 @@ struct SaveWalk::Frame {
     // Only folders with live files or live subfolders carry these; most frames of a deep chain
     // stay small.
     struct LiveNames {
-        // Destinations promised to the live files before any deleted namesake is named.
-        std::unordered_map<fs::EntryRef, std::string> destinations;
+        // Destinations promised to the live files before any deleted namesake is named, sorted
+        // by entry once the chain is read.
+        std::vector<std::pair<fs::EntryRef, std::string>> destinations;
         // Output names of live subfolders: a deleted subfolder of the same name shares their
         // output folder and is walked once the chain has ended, after the live one.
         std::unordered_set<std::string> folderNames;
         std::vector<fs::EntryRef> deferred;
         size_t nextDeferred = 0;
+
+        // The destination promised to `file`, handed over once; empty when none.
+        std::string takeDestination(fs::EntryRef file) {
+            const auto it = std::lower_bound(destinations.begin(), destinations.end(), file,
+                                             [](const auto& promised, fs::EntryRef entry) { return promised.first < entry; });
+            if (it == destinations.end() || it->first != file) return {};
+            return std::exchange(it->second, std::string());
+        }
     };
 
     fs::EntryRef next = fs::kNoEntry;
     std::string outputFolder;
     std::string path;
     bool deleted = false;
+    bool freshFolder = false;  // outputFolder was made by this walk
     std::unique_ptr<LiveNames> live;
 };
 
-// Copies files on helper threads. Jobs are taken in the order queued; the walk collects the
-// results in that order, in batches, so neither side is woken once per file.
+// Copies files on helper threads. Jobs come in batches, each the files of one folder met in a
+// row; a thread takes a whole batch, so the threads mostly fill different folders (two threads
+// creating files in one folder contend for it in the kernel, and each would read the data
+// pieces its neighbours' files lie in). Batches are taken in the order queued; the walk
+// collects the results in that order, many at a time, so neither side is woken once per file.
 class SaveWalk::CopyPool {
 public:
     CopyPool(fs::FileSystemAdapter& adapter, unsigned threads) : adapter_(adapter) {
@@ -51,13 +67,20 @@ public:
         for (auto& thread : threads_) thread.join();
     }
 
-    void copy(fs::EntryRef entry, std::string destination) {
+    struct Copy {
+        fs::EntryRef entry;
+        std::string destination;
+    };
+    void copyBatch(std::vector<Copy>& batch) {
+        if (batch.empty()) return;
         bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            jobs_.push_back({entry, std::move(destination), {}, false});
+            for (Copy& copy : batch) jobs_.push_back({copy.entry, std::move(copy.destination), {}, false, false});
+            jobs_.back().endsBatch = true;
             wake = idle_ > 0;
         }
+        batch.clear();
         if (wake) workReady_.notify_one();
     }
 
@@ -85,9 +108,11 @@ private:
         std::string destination;
         fs::CopyResult result;
         bool finished;
+        bool endsBatch;
     };
 
     void work() {
+        const platform::FolderHandleCache folderHandles;
         std::unique_lock lock(mutex_);
         for (;;) {
             if (started_ == jobs_.size()) {
@@ -97,16 +122,21 @@ private:
                 --idle_;
                 continue;
             }
-            // Elements of a deque stay in place while others are added or removed at its ends,
-            // and the walk removes only finished jobs.
-            Job& job = jobs_[started_++];
-            lock.unlock();
-            const fs::CopyResult result = adapter_.saveFile(job.entry, job.destination);
-            lock.lock();
-            job.result = result;
-            job.finished = true;
-            while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
-            if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
+            // A batch is queued whole. Positions shift as the walk removes finished jobs, but the
+            // jobs stay in place: a deque's elements do not move when others are added or removed
+            // at its ends, and the walk removes only finished ones.
+            std::vector<Job*> batch;
+            do batch.push_back(&jobs_[started_]);
+            while (!jobs_[started_++].endsBatch);
+            for (Job* job : batch) {
+                lock.unlock();
+                const fs::CopyResult result = adapter_.saveFile(job->entry, job->destination);
+                lock.lock();
+                job->result = result;
+                job->finished = true;
+                while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
+                if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
+            }
         }
     }
 
@@ -167,20 +197,34 @@ SavedFile SaveWalk::copyTo(fs::EntryRef file, const std::string& destination, co
     return saved;
 }
 
-std::string SaveWalk::reserveDestination(const std::string& folder, const std::string& name) {
+std::string SaveWalk::reserveDestination(const Frame& frame, const std::string& name) {
+    const std::string& folder = frame.outputFolder;
     // A folder this walk made holds only what the walk promised, so the disk need not be asked.
+    if (frame.freshFolder) return reserveInFreshFolder(folder, name);
     std::string destination =
-        freshFolders_.count(folder) != 0
-            ? uniqueReservedPath(folder, name)
-            : uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
+        uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.contains(path); });
+    reserved_.insert(destination);
+    return destination;
+}
+
+std::string SaveWalk::reserveInFreshFolder(const std::string& folder, const std::string& name) {
+    std::string destination = folder;
+    if (destination.empty() || destination.back() != platform::kPathSeparator) destination.push_back(platform::kPathSeparator);
+    destination += name;
+    // Most names are free: one look-up both tests and takes them.
+    if (reserved_.insert(destination)) return destination;
+    destination = uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.contains(path); });
     reserved_.insert(destination);
     return destination;
 }
 
 void SaveWalk::promiseLiveNames(Frame& frame) {
-    std::unordered_set<fs::EntryRef> met;
-    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && met.insert(child).second;
+    // The chain's entries are marked in a set kept by the walk and unmarked afterwards: a set
+    // per folder cost an allocation per file.
+    chain_.clear();
+    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && chainMet_.insert(child);
          child = adapter_.nextSibling(child)) {
+        chain_.push_back(child);
         if (!adapter_.isValid(child) || adapter_.isDeleted(child, frame.deleted)) continue;
         const fs::SaveKind kind = adapter_.saveKind(child);
         if (kind != fs::SaveKind::File && kind != fs::SaveKind::Folder) continue;
@@ -188,18 +232,22 @@ void SaveWalk::promiseLiveNames(Frame& frame) {
         if (kind == fs::SaveKind::Folder && (name.empty() || name == ".")) continue;
         if (!frame.live) frame.live = std::make_unique<Frame::LiveNames>();
         if (kind == fs::SaveKind::File)
-            frame.live->destinations.emplace(child, reserveDestination(frame.outputFolder, safeOutputName(name)));
+            frame.live->destinations.emplace_back(child, reserveDestination(frame, safeOutputName(name)));
         else
             frame.live->folderNames.insert(safeOutputName(name));
     }
+    for (fs::EntryRef child : chain_) chainMet_.erase(child);
+    if (frame.live)
+        std::sort(frame.live->destinations.begin(), frame.live->destinations.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 std::string SaveWalk::folderDestination(const std::string& parent, const std::string& name) {
     const std::string base = platform::withTrailingSeparator(parent);
     std::string folderName = name;
     // A name promised to a file not written yet is not free for a folder.
-    if (reserved_.count(base + name) != 0 && !platform::isRealFolder(base + name))
-        folderName = uniqueOutputPath(parent, name, [this](const std::string& path) { return reserved_.count(path) != 0; })
+    if (reserved_.contains(base + name) && !platform::isRealFolder(base + name))
+        folderName = uniqueOutputPath(parent, name, [this](const std::string& path) { return reserved_.contains(path); })
                          .substr(base.size());
     bool created = false;
     const std::string path = outputFolderFor(parent, folderName, &created);
@@ -208,19 +256,20 @@ std::string SaveWalk::folderDestination(const std::string& parent, const std::st
     return path;
 }
 
-std::string SaveWalk::uniqueReservedPath(const std::string& folder, const std::string& name) {
-    const std::string candidate = platform::withTrailingSeparator(folder) + name;
-    if (reserved_.count(candidate) == 0) return candidate;
-    return uniqueOutputPath(folder, name, [this](const std::string& path) { return reserved_.count(path) != 0; });
-}
-
 SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix) {
     SaveReport report;
     if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
     // Copies handed to the pool, reported in walk order as they finish.
-    constexpr size_t kCopiesInFlight = 64;
+    constexpr size_t kCopiesInFlight = 512;
     std::deque<SavedFile> pending;
+    // Copies of the current folder's files met in a row, queued together.
+    constexpr size_t kBatchFiles = 128;
+    std::vector<CopyPool::Copy> batch;
+    auto queueBatch = [&] {
+        if (pool_) pool_->copyBatch(batch);
+    };
     auto finishOldest = [&](size_t count) {
+        queueBatch();
         for (const fs::CopyResult& result : pool_->collect(count)) {
             SavedFile done = std::move(pending.front());
             pending.pop_front();
@@ -234,25 +283,28 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     auto finishAll = [&] {
         if (!pending.empty()) finishOldest(pending.size());
     };
-    std::unordered_set<fs::EntryRef> seen{folder};
+    fs::EntrySet seen;
+    seen.insert(folder);
     // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
     std::vector<Frame> stack(1);
     stack.back().next = adapter_.firstChild(folder);
     stack.back().outputFolder = outputFolder;
     stack.back().path = pathPrefix;
     stack.back().deleted = adapter_.isValid(folder) && adapter_.isDeleted(folder, false);
+    stack.back().freshFolder = freshFolders_.count(outputFolder) != 0;
     promiseLiveNames(stack.back());
     while (!stack.empty()) {
         Frame& frame = stack.back();
         fs::EntryRef child = frame.next;
         bool wasDeferred = false;
-        if (child != fs::kNoEntry && seen.insert(child).second) {
+        if (child != fs::kNoEntry && seen.insert(child)) {
             frame.next = adapter_.nextSibling(child);
         } else if (frame.live && frame.live->nextDeferred < frame.live->deferred.size()) {
             frame.next = fs::kNoEntry;
             child = frame.live->deferred[frame.live->nextDeferred++];
             wasDeferred = true;
         } else {
+            queueBatch();
             stack.pop_back();
             continue;
         }
@@ -273,11 +325,14 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 inner.outputFolder = frame.outputFolder;
                 inner.path = frame.path;
                 inner.deleted = deleted;
+                inner.freshFolder = frame.freshFolder;
                 if (!name.empty()) {
                     inner.outputFolder = folderDestination(frame.outputFolder, safeOutputName(name));
                     inner.path = frame.path + name + "/";
+                    inner.freshFolder = freshFolders_.count(inner.outputFolder) != 0;
                 }
                 promiseLiveNames(inner);
+                queueBatch();
                 stack.push_back(std::move(inner));
                 break;
             }
@@ -285,11 +340,12 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                 ++report.files;
                 std::string destination;
                 if (frame.live)
-                    if (auto promised = frame.live->destinations.extract(child)) destination = std::move(promised.mapped());
-                if (destination.empty()) destination = reserveDestination(frame.outputFolder, safeOutputName(name));
+                    destination = frame.live->takeDestination(child);
+                if (destination.empty()) destination = reserveDestination(frame, safeOutputName(name));
                 if (pool_) {
-                    pool_->copy(child, destination);
+                    batch.push_back({child, destination});
                     pending.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});
+                    if (batch.size() >= kBatchFiles) queueBatch();
                     // Half the window at a time: the walk sleeps once per batch, not per file.
                     if (pending.size() >= kCopiesInFlight) finishOldest(kCopiesInFlight / 2);
                     break;

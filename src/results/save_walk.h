@@ -8,8 +8,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fs/entry_set.h"
 #include "fs/file_system_adapter.h"
 #include "platform/ui_sink.h"
+#include "results/path_set.h"
 
 namespace vdrec::results {
 
@@ -54,14 +56,18 @@ private:
     void promiseLiveNames(Frame& frame);
     std::string folderDestination(const std::string& parent, const std::string& name);
     SavedFile copyTo(fs::EntryRef file, const std::string& destination, const std::string& path);
-    std::string reserveDestination(const std::string& folder, const std::string& name);
-    std::string uniqueReservedPath(const std::string& folder, const std::string& name);
+    // A free destination for `name` in the frame's output folder, promised to it.
+    std::string reserveDestination(const Frame& frame, const std::string& name);
+    // The same in a folder this walk made, which holds only what the walk promised.
+    std::string reserveInFreshFolder(const std::string& folder, const std::string& name);
 
     fs::FileSystemAdapter& adapter_;
     platform::UiSink& sink_;
     std::unique_ptr<CopyPool> pool_;
-    std::unordered_set<std::string> reserved_;      // destinations promised to files and folders of this walk
+    PathSet reserved_;                              // destinations promised to files and folders of this walk
     std::unordered_set<std::string> freshFolders_;  // folders this walk created
+    fs::EntrySet chainMet_;                          // a folder's chain being read; empty between reads
+    std::vector<fs::EntryRef> chain_;
 };
 
 // The Save button: confirmation with the file count, the walk, then the end message, which says

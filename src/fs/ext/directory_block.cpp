@@ -78,10 +78,13 @@ std::vector<DirectoryEntry> parseDirectoryBlock(platform::Bytes block, const Dir
     return out;
 }
 
+bool isAscii(std::string_view raw) {
+    return std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+}
+
 std::string nameText(std::string_view raw) {
     // Most names are plain ASCII, which is valid as it stands.
-    if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; }))
-        return std::string(raw);
+    if (isAscii(raw)) return std::string(raw);
     std::string out;
     out.reserve(raw.size());
     size_t k = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/byte_reader.h"
@@ -27,7 +28,15 @@ struct DirectoryBlockRules {
 // that would pass the block's end.
 std::vector<DirectoryEntry> parseDirectoryBlock(platform::Bytes block, const DirectoryBlockRules& rules);
 
+bool isAscii(std::string_view raw);
+
 // The name as UTF-8: valid sequences stay, each invalid byte becomes "%XX".
 std::string nameText(std::string_view raw);
+// The same appended to `out`.
+template <typename Text>
+void appendNameText(Text& out, std::string_view raw) {
+    if (isAscii(raw)) out.append(raw.data(), raw.size());
+    else out += nameText(raw);
+}
 
 }  // namespace vdrec::fs::ext

@@ -16,8 +16,9 @@ EntryRef ExtAdapter::nextSibling(EntryRef entry) const {
 }
 
 ListTexts ExtAdapter::listTexts(EntryRef entry) const {
-    const ExtListTexts texts = parser_.listTexts(entry);
-    return {texts.created, texts.accessed, texts.modified, texts.size, texts.attributes};
+    ListTexts texts;
+    parser_.fillListTexts(entry, texts, true);
+    return texts;
 }
 
 SaveKind ExtAdapter::saveKind(EntryRef entry) const {

@@ -16,6 +16,9 @@ public:
     EntryRef nextSibling(EntryRef entry) const override;
     bool isDeleted(EntryRef entry, bool) const override { return parser_.validEntry(entry) && parser_.entry(entry).removed; }
     ListTexts listTexts(EntryRef entry) const override;
+    void fillListTexts(EntryRef entry, ListTexts& texts, bool withSize) const override {
+        parser_.fillListTexts(entry, texts, withSize);
+    }
     SaveKind saveKind(EntryRef entry) const override;
     Rules rules() const override;
 };

@@ -44,6 +44,22 @@ bool ExtVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_
     return read;
 }
 
+bool ExtVolume::readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
+    // Only a read that starts shortly after the thread's previous one takes the piece: on an
+    // aged volume, where small files lie apart, a piece per file would copy far more than read.
+    thread_local uint64_t previousEnd = UINT64_MAX;
+    const bool following = offset >= previousEnd && offset - previousEnd < image::ImageReader::kNearbyPieceBytes;
+    const uint64_t sectors = roundToSectors(bytes);
+    previousEnd = offset + sectors;
+    if (!following || reader_ == nullptr || offset > INT64_MAX || sectors > image::ImageReader::kNearbyPieceBytes)
+        return readBytes(offset, into, bytes);
+    into.resize(static_cast<size_t>(sectors));
+    const bool read = reader_->readNearby(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(sectors),
+                                          image::ImageReader::Nearby::FileData);
+    into.resize(static_cast<size_t>(bytes));
+    return read;
+}
+
 bool ExtVolume::readBlock(uint64_t block, std::vector<std::byte>& into) const {
     if (!superblock_ || block >= volumeBlocks_) return false;
     return readBytes(block * superblock_->blockBytes, into, superblock_->blockBytes);
@@ -127,6 +143,12 @@ void ExtVolume::readInodeTables() {
     }
 }
 
+const ExtVolume::InodeSlot* ExtVolume::slotAfter(uint32_t inode, const InodeSlot* previous) const {
+    // A folder's names mostly name inodes made one after another: try the next slot first.
+    if (previous != nullptr && previous + 1 < slots_.data() + slots_.size() && previous[1].inode == inode) return previous + 1;
+    return slot(inode);
+}
+
 const ExtVolume::InodeSlot* ExtVolume::slot(uint32_t inode) const {
     const auto it = std::lower_bound(slots_.begin(), slots_.end(), inode,
                                      [](const InodeSlot& s, uint32_t value) { return s.inode < value; });
@@ -160,10 +182,9 @@ void ExtVolume::readDirectory(uint32_t inode, const Inode& record) {
             rules.scanGaps = !(indexed && (run.logical + k == 0 || indexNode));
             for (DirectoryEntry& entry : parseDirectoryBlock(platform::Bytes(block.data(), block.size()), rules)) {
                 if (entry.name == "." || entry.name == "..") continue;
-                const std::string text = nameText(entry.name);
-                names_.push_back({inode, entry.inode, entry.fileType, entry.removed, namePool_.size(),
-                                  static_cast<uint32_t>(text.size())});
-                namePool_ += text;
+                const size_t at = namePool_.size();
+                appendNameText(namePool_, entry.name);
+                names_.push_back({inode, entry.inode, entry.fileType, entry.removed, at, static_cast<uint32_t>(namePool_.size() - at)});
             }
         }
     }
@@ -174,8 +195,12 @@ void ExtVolume::readDirectories() {
     namePool_.clear();
     directoryBlocks_.clear();
     if (!superblock_) return;
-    // Most used inodes carry one name: room for that many spares regrowth.
+    // Most used inodes carry one name, and names take less room than the folders holding them:
+    // room for that many spares regrowth (the pool's room costs memory only where it is used).
     names_.reserve(slots_.size());
+    uint64_t folderBytes = 0;
+    for (const auto& [inode, record] : directories_) folderBytes += std::min(record.size, volumeBytes_);
+    namePool_.reserve(static_cast<size_t>(std::min(folderBytes, volumeBytes_)));
     const Superblock& sb = *superblock_;
     const auto records = static_cast<long long>(sb.inodesCount);
     sink_.progressRange(0, records);
@@ -223,11 +248,13 @@ void ExtVolume::keepNamedRecords() {
     constexpr uint32_t kNoSlot = UINT32_MAX;
     std::vector<uint32_t> slotOfName(names_.size(), kNoSlot);
     std::vector<size_t> liveName(slots_.size(), SIZE_MAX);
+    const InodeSlot* previous = nullptr;
     for (size_t k = 0; k < names_.size(); ++k) {
         const Name& name = names_[k];
         if (name.inode == kRootInode) continue;
-        const InodeSlot* s = slot(name.inode);
+        const InodeSlot* s = slotAfter(name.inode, previous);
         if (s == nullptr) continue;
+        previous = s;
         const auto position = static_cast<uint32_t>(s - slots_.data());
         slotOfName[k] = position;
         if (!name.removed && s->links != 0) liveName[position] = k;
@@ -267,6 +294,9 @@ void ExtVolume::keepNamedRecords() {
         }
         if (namedLive && liveName[position] == k) entryOfSlot[position] = addEntry(name, s);
     }
+    // Entries of one folder follow each other: its entry is looked up once per run.
+    uint32_t lastDirectory = 0;
+    int64_t lastParent = kNoIndex;
     for (size_t k = 1; k < entries_.size(); ++k) {
         ExtEntry& e = entries_[k];
         const auto directory = static_cast<uint32_t>(e.parent);
@@ -274,8 +304,12 @@ void ExtVolume::keepNamedRecords() {
             e.parent = 0;
             continue;
         }
-        const InodeSlot* s = slot(directory);
-        e.parent = s != nullptr ? entryOfSlot[static_cast<size_t>(s - slots_.data())] : kNoIndex;
+        if (directory != lastDirectory) {
+            const InodeSlot* s = slot(directory);
+            lastDirectory = directory;
+            lastParent = s != nullptr ? entryOfSlot[static_cast<size_t>(s - slots_.data())] : kNoIndex;
+        }
+        e.parent = lastParent;
     }
     names_.clear();
     names_.shrink_to_fit();

@@ -17,6 +17,7 @@
 #include "fs/ext/superblock.h"
 #include "fs/file_system_adapter.h"
 #include "image/image_reader.h"
+#include "platform/bulk_allocator.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::ext {
@@ -68,6 +69,8 @@ public:
     void rename(int64_t index, std::string_view name);
 
     ExtListTexts listTexts(int64_t index) const;
+    // The list texts written into `texts`' buffers; the size text only `withSize`.
+    void fillListTexts(int64_t index, ListTexts& texts, bool withSize) const;
     uint64_t dataSize(int64_t index) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;
@@ -98,6 +101,9 @@ private:
     bool stopConsumed();
     bool readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     bool readBlock(uint64_t block, std::vector<std::byte>& into) const;
+    // readBytes for file data being saved: small pieces come from the reader's nearby piece,
+    // as the files of one folder mostly lie one after another.
+    bool readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     std::optional<Inode> readInode(uint32_t inode) const;
     // Slots of group `g` that can hold inodes: none in an uninitialised group, none past the
     // unused count.
@@ -107,6 +113,8 @@ private:
     BlockMap unclaimedPart(const BlockMap& map) const;
     void readDirectory(uint32_t inode, const Inode& record);
     const InodeSlot* slot(uint32_t inode) const;
+    // The same, trying first the slot after `previous` (nullptr: none).
+    const InodeSlot* slotAfter(uint32_t inode, const InodeSlot* previous) const;
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
@@ -117,12 +125,12 @@ private:
     std::vector<GroupDescriptor> groups_;
     uint64_t volumeBlocks_ = 0;  // blocks a read may name: the superblock's count within the volume
 
-    std::vector<InodeSlot> slots_;  // used inodes, ascending
+    platform::BulkVector<InodeSlot> slots_;  // used inodes, ascending
     std::vector<std::pair<uint32_t, Inode>> directories_;
     std::unordered_set<uint64_t> directoryBlocks_;  // each block is parsed once, for one folder
-    std::vector<Name> names_;
-    std::string namePool_;
-    std::vector<ExtEntry> entries_;
+    platform::BulkVector<Name> names_;
+    platform::BulkString namePool_;
+    platform::BulkVector<ExtEntry> entries_;
 };
 
 }  // namespace vdrec::fs::ext

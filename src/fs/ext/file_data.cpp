@@ -18,15 +18,13 @@ constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 // Inodes up to this size are read without an allocation.
 constexpr size_t kMaxInodeBytes = 1024;
 
-std::string permissionText(uint16_t mode) {
+void appendPermissionText(std::string& text, uint16_t mode) {
     static constexpr std::pair<uint16_t, const char*> kBits[] = {
         {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
         {0x020, "-GR"}, {0x040, "-UE"}, {0x080, "-UW"}, {0x100, "-UR"},
     };
-    std::string text;
     for (const auto& [bit, label] : kBits)
-        if (mode & bit) text += label;
-    return text;
+        if (mode & bit) text.append(label, 3);
 }
 
 }  // namespace
@@ -86,15 +84,25 @@ BlockMap ExtVolume::unclaimedPart(const BlockMap& map) const {
 }
 
 ExtListTexts ExtVolume::listTexts(int64_t index) const {
-    ExtListTexts texts;
-    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
+    ListTexts texts;
+    fillListTexts(index, texts, true);
+    return {std::move(texts.created), std::move(texts.accessed), std::move(texts.modified), std::move(texts.size),
+            std::move(texts.attributes)};
+}
+
+void ExtVolume::fillListTexts(int64_t index, ListTexts& texts, bool withSize) const {
+    texts.created.clear();
+    texts.accessed.clear();
+    texts.modified.clear();
+    texts.attributes.clear();
+    if (withSize) texts.size.clear();
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return;
     const ExtEntry& e = entries_[static_cast<size_t>(index)];
-    texts.created = platform::listTimeText(e.changed);
-    texts.accessed = platform::listTimeText(e.accessed);
-    texts.modified = platform::listTimeText(e.modified);
-    texts.size = platform::formatSize(e.size);
-    texts.attributes = permissionText(e.mode);
-    return texts;
+    platform::appendListTimeText(texts.created, e.changed);
+    platform::appendListTimeText(texts.accessed, e.accessed);
+    platform::appendListTimeText(texts.modified, e.modified);
+    if (withSize) texts.size = platform::formatSize(e.size);
+    appendPermissionText(texts.attributes, e.mode);
 }
 
 uint64_t ExtVolume::dataSize(int64_t index) const {
@@ -140,7 +148,8 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     if (!file) return result;
     bool complete = map.complete && inode.has_value();
     const uint64_t blockBytes = superblock_->blockBytes;
-    std::vector<std::byte> buffer;
+    // Kept by each saving thread: a fresh buffer per file cost an allocation and its zeroing.
+    thread_local std::vector<std::byte> buffer;
     uint64_t writtenEnd = 0;
     if (!linkText.empty()) error = file->writeAt(0, linkText.data(), linkText.size());
     for (const BlockRun& run : map.runs) {
@@ -151,7 +160,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         const uint64_t bytes = std::min(run.count * blockBytes, size - start);
         for (uint64_t done = 0; done < bytes && error == 0; done += kCopyChunkBytes) {
             const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
-            if (readBytes(run.physical * blockBytes + done, buffer, piece)) {
+            if (readData(run.physical * blockBytes + done, buffer, piece)) {
                 error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
                 writtenEnd = std::max(writtenEnd, start + done + piece);
                 continue;

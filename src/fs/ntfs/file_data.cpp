@@ -12,15 +12,19 @@ namespace vdrec::fs::ntfs {
 
 namespace {
 
-std::string attributeLetters(uint32_t flags) {
+void appendAttributeLetters(std::string& text, uint32_t flags) {
     static constexpr struct {
         uint32_t bit;
         const char* letters;
     } kLetters[] = {{0x0001, "-R"}, {0x0002, "-H"}, {0x0200, "-S"}, {0x0020, "-A"}, {0x0800, "-C"}, {0x4000, "-E"}};
-    std::string text;
     for (const auto& letter : kLetters)
-        if (flags & letter.bit) text += letter.letters;
-    return text;
+        if (flags & letter.bit) text.append(letter.letters, 2);
+}
+
+void appendTimes(ListTexts& texts, uint64_t created, uint64_t accessed, uint64_t modified) {
+    platform::appendListTimeText(texts.created, platform::fromFileTime(created));
+    platform::appendListTimeText(texts.accessed, platform::fromFileTime(accessed));
+    platform::appendListTimeText(texts.modified, platform::fromFileTime(modified));
 }
 
 }  // namespace
@@ -36,31 +40,39 @@ uint64_t NtfsVolume::dataSize(int64_t index) {
 std::string NtfsVolume::sizeText(int64_t index) { return formatSize(dataSize(index)); }
 
 TimesAndAttributes NtfsVolume::timesAndAttributes(int64_t index) {
-    TimesAndAttributes texts;
+    ListTexts texts;
+    fillTimesAndAttributes(index, texts);
+    return {std::move(texts.created), std::move(texts.accessed), std::move(texts.modified), std::move(texts.attributes)};
+}
+
+void NtfsVolume::fillTimesAndAttributes(int64_t index, ListTexts& texts) {
+    texts.created.clear();
+    texts.accessed.clear();
+    texts.modified.clear();
+    texts.attributes.clear();
     index = recordIndex(index);
-    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return texts;
-    auto record = std::make_unique<MftRecord>();
-    if (entries_[index].recordOffset == kNoRecordOffset) return texts;
+    if (index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return;
+    if (entries_[index].recordOffset == kNoRecordOffset) return;
     if (entries_[index].timesCached) {
         const NtfsEntry& entry = entries_[index];
-        if (entry.cachedHasTimes) {
-            texts.created = platform::listTimeText(platform::fromFileTime(entry.creationTime));
-            texts.accessed = platform::listTimeText(platform::fromFileTime(entry.accessTime));
-            texts.modified = platform::listTimeText(platform::fromFileTime(entry.modificationTime));
-        }
-        if (entry.cachedHasAttributes) texts.attributes = attributeLetters(entry.fileAttributes & 0xFFFF);
-        return texts;
+        if (entry.cachedHasTimes) appendTimes(texts, entry.creationTime, entry.accessTime, entry.modificationTime);
+        if (entry.cachedHasAttributes) appendAttributeLetters(texts.attributes, entry.fileAttributes & 0xFFFF);
+        return;
     }
+    auto record = std::make_unique<MftRecord>();
     readRecord(entries_[index].recordOffset, *record);
     for (const AttributeHeader& attribute : *record) {
         if (const auto info = decodeStandardInformation(*record, attribute)) {
-            texts.created = platform::listTimeText(platform::fromFileTime(info->creationTime));
-            texts.accessed = platform::listTimeText(platform::fromFileTime(info->accessTime));
-            texts.modified = platform::listTimeText(platform::fromFileTime(info->modificationTime));
+            texts.created.clear();
+            texts.accessed.clear();
+            texts.modified.clear();
+            appendTimes(texts, info->creationTime, info->accessTime, info->modificationTime);
         }
-        if (const auto fileName = decodeFileName(*record, attribute)) texts.attributes = attributeLetters(fileName->fileAttributes & 0xFFFF);
+        if (const auto fileName = decodeFileName(*record, attribute)) {
+            texts.attributes.clear();
+            appendAttributeLetters(texts.attributes, fileName->fileAttributes & 0xFFFF);
+        }
     }
-    return texts;
 }
 
 CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPath) {

@@ -24,14 +24,14 @@ std::string NtfsAdapter::name(EntryRef entry) const { return std::string(parser_
 void NtfsAdapter::rename(EntryRef entry, std::string name) { parser_.rename(entry, name); }
 
 ListTexts NtfsAdapter::listTexts(EntryRef entry) const {
-    const TimesAndAttributes times = parser_.timesAndAttributes(entry);
     ListTexts texts;
-    texts.created = times.created;
-    texts.accessed = times.accessed;
-    texts.modified = times.modified;
-    texts.attributes = times.attributes;
-    texts.size = parser_.sizeText(entry);
+    fillListTexts(entry, texts, true);
     return texts;
+}
+
+void NtfsAdapter::fillListTexts(EntryRef entry, ListTexts& texts, bool withSize) const {
+    parser_.fillTimesAndAttributes(entry, texts);
+    if (withSize) texts.size = parser_.sizeText(entry);
 }
 
 SaveKind NtfsAdapter::saveKind(EntryRef entry) const {

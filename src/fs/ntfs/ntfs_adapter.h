@@ -18,8 +18,10 @@ public:
     EntryRef nextSibling(EntryRef entry) const override;
     bool isDeleted(EntryRef entry, bool parentDeleted) const override;
     std::string name(EntryRef entry) const override;
+    void appendName(EntryRef entry, std::string& out) const override { out += parser_.name(entry); }
     void rename(EntryRef entry, std::string name) override;
     ListTexts listTexts(EntryRef entry) const override;
+    void fillListTexts(EntryRef entry, ListTexts& texts, bool withSize) const override;
     SaveKind saveKind(EntryRef entry) const override;
     std::string sizeStatusText(EntryRef entry) const override;
     uint64_t dataSize(EntryRef entry) const override;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fs/file_system_adapter.h"
+#include "platform/bulk_allocator.h"
 #include "fs/ntfs/boot_sector.h"
 #include "fs/ntfs/data_stream.h"
 #include "fs/ntfs/mft_record.h"
@@ -74,6 +75,8 @@ public:
     std::vector<DataRun> decodeDataRuns(uint64_t recordOffset, uint32_t attributeType);
 
     TimesAndAttributes timesAndAttributes(int64_t index);
+    // The times and attribute texts written into `texts`' buffers (its size text untouched).
+    void fillTimesAndAttributes(int64_t index, ListTexts& texts);
     std::string sizeText(int64_t index);
     uint64_t dataSize(int64_t index);
     CopyResult saveFile(int64_t index, const std::string& destinationPath);
@@ -172,9 +175,9 @@ private:
     int64_t startSector_ = 0;
     std::string sizeText_;
     std::optional<NtfsBootSector> boot_;
-    std::vector<NtfsEntry> entries_;
-    std::string namePool_;  // every entry's UTF-8 name, back to back
-    std::vector<uint8_t> runPool_;  // mapping pairs of plain one-extent files, back to back
+    platform::BulkVector<NtfsEntry> entries_;
+    platform::BulkString namePool_;  // every entry's UTF-8 name, back to back
+    platform::BulkVector<uint8_t> runPool_;  // mapping pairs of plain one-extent files, back to back
     std::vector<MftAnchor> anchors_;
     std::optional<uint64_t> mftRecordOffset_;  // the record the MFT runs come from
     std::unique_ptr<MftRecord> record_;        // decoding scratch of the record loop
