@@ -35,11 +35,11 @@ uint64_t HfsPlusVolume::dataSize(int64_t index) const {
 
 CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || !header_ || !validEntry(index)) return result;
+    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return result;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder) return result;
     const uint64_t size = e.data.logicalSize;
-    const uint64_t blockBytes = header_->blockBytes;
+    const uint64_t blockBytes = blockBytes_;
     int error = 0;
     // An empty file is still a file of the folder: it is written, empty, with its times.
     auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
@@ -91,7 +91,7 @@ CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destination
 }
 
 std::optional<std::vector<uint8_t>> HfsPlusVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || !header_ || !validEntry(index)) return std::nullopt;
+    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return std::nullopt;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder || e.data.logicalSize > maxBytes) return std::nullopt;
     std::vector<std::byte> bytes;

@@ -89,6 +89,7 @@ HfsPlusVolume::HfsPlusVolume(platform::UiSink& sink) : sink_(sink) {}
 
 void HfsPlusVolume::attachVolume(image::ImageReader& reader, int64_t startSector) {
     reader_ = &reader;
+    deepMode_ = false;
     reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
 }
 
@@ -102,10 +103,12 @@ bool HfsPlusVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uin
 
 bool HfsPlusVolume::readVolumeHeader() {
     header_.reset();
+    blockBytes_ = 0;
     std::vector<std::byte> bytes;
     if (!readBytes(kHeaderOffset, bytes, kHeaderBytes)) return false;
     header_ = decodeVolumeHeader(platform::Bytes(bytes.data(), bytes.size()));
     if (!header_) return false;
+    blockBytes_ = header_->blockBytes;
     // The header's count bounds block numbers. The size text cannot: it is whole megabytes
     // rounded down, and the volume's last blocks often hold file data. Reads past the image's
     // end fail on their own.
@@ -117,7 +120,7 @@ bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset
                              uint64_t bytes) const {
     if (bytes > UINT32_MAX) return false;
     into.assign(static_cast<size_t>(bytes), std::byte{0});
-    const uint64_t blockBytes = header_->blockBytes;
+    const uint64_t blockBytes = blockBytes_;
     uint64_t position = 0;  // fork byte where the current extent starts
     uint64_t done = 0;
     std::vector<std::byte> piece;
@@ -165,7 +168,7 @@ bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit
     const auto tree = decodeTreeHeader(platform::Bytes(node.data(), node.size()));
     if (!tree) return false;
     uint64_t forkBytes = 0;
-    for (const Extent& e : extents) forkBytes += e.blockCount * header_->blockBytes;
+    for (const Extent& e : extents) forkBytes += e.blockCount * blockBytes_;
     // Node numbers the file can hold: a larger total or link is damage.
     const uint64_t nodes = std::min<uint64_t>(tree->totalNodes, forkBytes / tree->nodeBytes);
     std::vector<bool> visited(static_cast<size_t>(nodes), false);
@@ -188,12 +191,15 @@ bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit
 
 bool HfsPlusVolume::readExtentsOverflow() {
     overflow_.clear();
-    if (!header_) return false;
+    std::vector<Extent> extentsFile;
+    if (header_) extentsFile = header_->extentsFile.extents;
+    else if (deepMode_) extentsFile = foundExtentsFile();
+    else return false;
     // A volume without overflow extents, or with an unreadable overflow tree, still lists and
     // saves everything its catalog records hold.
-    if (header_->extentsFile.extents.empty()) return true;
+    if (extentsFile.empty()) return true;
     sink_.status("reading extents overflow nodes....");
-    walkLeaves(header_->extentsFile.extents, [this](platform::Bytes record) {
+    walkLeaves(extentsFile, [this](platform::Bytes record) {
         const platform::ByteReader in(record);
         const uint16_t keyLength = in.be16Or0(0);
         if (keyLength < 10 || !in.has(2 + size_t{keyLength}, 64)) return;
@@ -220,6 +226,7 @@ void HfsPlusVolume::readCatalogRecord(platform::Bytes record) {
     if (e.nodeId == 0) return;
     e.created = fromHfsDate(in.be32Or0(body + 12));
     e.modified = fromHfsDate(in.be32Or0(body + 16));
+    e.changedDate = in.be32Or0(body + 20);
     e.accessed = fromHfsDate(in.be32Or0(body + 24));
     e.mode = in.be16Or0(body + 42);
     if (!e.folder) {
@@ -240,23 +247,42 @@ bool HfsPlusVolume::readCatalog() {
     sink_.status("reading catalog nodes....");
     const std::vector<Extent> extents = allExtents(kCatalogFileId, header_->catalogFile);
     if (!walkLeaves(extents, [this](platform::Bytes record) { readCatalogRecord(record); })) return false;
-    // Node-ID order; of two records with one ID the first met stays.
+    keepOneEntryPerId();
+    return true;
+}
+
+void HfsPlusVolume::keepOneEntryPerId() {
     std::stable_sort(entries_.begin(), entries_.end(), [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId < b.nodeId; });
+    if (deepMode_) {
+        // A record found in several nodes (a node left behind by a split, a stale copy in free
+        // space): its most recent state moves to the front, the first met among equals.
+        for (size_t k = 0; k < entries_.size();) {
+            size_t end = k + 1, newest = k;
+            for (; end < entries_.size() && entries_[end].nodeId == entries_[k].nodeId; ++end)
+                if (entries_[end].changedDate > entries_[newest].changedDate) newest = end;
+            if (newest != k) std::swap(entries_[k], entries_[newest]);
+            k = end;
+        }
+    }
     entries_.erase(std::unique(entries_.begin(), entries_.end(),
                                [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId == b.nodeId; }),
                    entries_.end());
-    return true;
+}
+
+int64_t HfsPlusVolume::indexOf(uint32_t nodeId) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), nodeId,
+                                     [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
+    return it != entries_.end() && it->nodeId == nodeId ? it - entries_.begin() : kNoIndex;
 }
 
 void HfsPlusVolume::linkEntries() {
     sink_.status("Maintaining Parent Child....");
+    if (deepMode_) {
+        linkByParent();
+        return;
+    }
     const auto count = static_cast<int64_t>(entries_.size());
     sink_.progressRange(0, count);
-    const auto indexOf = [this](uint32_t id) -> int64_t {
-        const auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
-                                         [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
-        return it != entries_.end() && it->nodeId == id ? it - entries_.begin() : kNoIndex;
-    };
     for (int64_t k = 0; k < count; ++k) {
         if ((k & 0xFFF) == 0) {
             sink_.status(platform::format("Maintaining Parent Child for record %lld of %lld....", static_cast<long long>(k),
@@ -270,15 +296,20 @@ void HfsPlusVolume::linkEntries() {
         if (child.nodeId == kRootFolderId) continue;
         const int64_t p = indexOf(child.parentId);
         if (p == kNoIndex || p == k || !entries_[static_cast<size_t>(p)].folder) continue;
-        HfsEntry& parent = entries_[static_cast<size_t>(p)];
-        if (parent.lastChild == kNoIndex) parent.firstChild = k;
-        else entries_[static_cast<size_t>(parent.lastChild)].nextSibling = k;
-        parent.lastChild = k;
+        appendChild(p, k);
     }
     sink_.progressPosition(count);
 }
 
+void HfsPlusVolume::appendChild(int64_t parent, int64_t child) {
+    HfsEntry& p = entries_[static_cast<size_t>(parent)];
+    if (p.lastChild == kNoIndex) p.firstChild = child;
+    else entries_[static_cast<size_t>(p.lastChild)].nextSibling = child;
+    p.lastChild = child;
+}
+
 std::vector<int64_t> HfsPlusVolume::rootLevel() const {
+    if (deepMode_) return deepRootLevel_;
     std::vector<int64_t> level;
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), kRootFolderId,
                                      [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
