@@ -1,6 +1,7 @@
 #include "fs/hfsplus/hfsplus_volume.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "fs/hfsplus/btree_node.h"
 #include "platform/text_format.h"
@@ -171,12 +172,13 @@ bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit
     for (const Extent& e : extents) forkBytes += e.blockCount * blockBytes_;
     // Node numbers the file can hold: a larger total or link is damage.
     const uint64_t nodes = std::min<uint64_t>(tree->totalNodes, forkBytes / tree->nodeBytes);
-    std::vector<bool> visited(static_cast<size_t>(nodes), false);
+    // A set, not a bitmap of every node number: a damaged header may claim billions of nodes,
+    // and only those actually read take memory.
+    std::unordered_set<uint64_t> visited;
     sink_.progressRange(0, static_cast<int64_t>(nodes));
     uint64_t seen = 0;
     // The leaf chain in key order; a link back to a node already read (a damaged tree) ends it.
-    for (uint64_t number = tree->firstLeafNode; number != 0 && number < nodes && !visited[number];) {
-        visited[number] = true;
+    for (uint64_t number = tree->firstLeafNode; number != 0 && number < nodes && visited.insert(number).second;) {
         if (stopConsumed()) break;
         if (!readFork(extents, number * tree->nodeBytes, node, tree->nodeBytes)) break;
         const platform::Bytes bytes(node.data(), node.size());
