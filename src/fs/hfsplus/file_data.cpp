@@ -20,9 +20,9 @@ HfsListTexts HfsPlusVolume::listTexts(int64_t index) const {
     HfsListTexts texts;
     if (!validEntry(index)) return texts;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
-    texts.created = platform::listTimeText(e.created);
-    texts.accessed = platform::listTimeText(e.accessed);
-    texts.modified = platform::listTimeText(e.modified);
+    texts.created = platform::listTimeText(fromHfsDate(e.createdDate));
+    texts.accessed = platform::listTimeText(fromHfsDate(e.accessedDate));
+    texts.modified = platform::listTimeText(fromHfsDate(e.modifiedDate));
     texts.size = platform::formatSize(e.data.logicalSize);
     texts.attributes = hfsModeText(e.mode);
     return texts;
@@ -84,7 +84,7 @@ CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destination
         return result;
     }
     // HFS+ dates are UTC seconds: applied as they stand, never shifted to local time.
-    platform::setFileTimes(destinationPath, e.accessed, e.modified);
+    platform::setFileTimes(destinationPath, fromHfsDate(e.accessedDate), fromHfsDate(e.modifiedDate));
     result.bytesWritten = size;
     result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
     return result;

@@ -55,8 +55,10 @@ struct HfsEntry {
     uint32_t parentId = 0;
     bool folder = false;
     uint16_t mode = 0;
-    platform::UnixTime created, modified, accessed;
-    uint32_t changedDate = 0;  // the record's last change, as stored: the newest copy wins in deep mode
+    // HFS+ dates as stored (seconds since 1904, UTC), converted when shown or applied: an entry
+    // stays small for volumes of millions of files.
+    uint32_t createdDate = 0, modifiedDate = 0, accessedDate = 0;
+    uint32_t changedDate = 0;  // the record's last change: the newest copy wins in deep mode
     Fork data;
     int64_t firstChild = kNoIndex;
     int64_t lastChild = kNoIndex;
@@ -121,8 +123,9 @@ private:
     // A fork's extents with those the overflow tree holds for `fileId` appended.
     std::vector<Extent> allExtents(uint32_t fileId, const Fork& fork) const;
     // Calls `visit` for each leaf node of the tree in `extents`, following forward links.
+    // `leafRecords`, when given, receives the header's count of leaf records before the first visit.
     template <typename Visit>
-    bool walkLeaves(const std::vector<Extent>& extents, Visit&& visit);
+    bool walkLeaves(const std::vector<Extent>& extents, Visit&& visit, uint64_t* leafRecords = nullptr);
     void readCatalogRecord(platform::Bytes record);
     // Sorts the entries by node ID and keeps one per ID: the first met, or in deep mode the
     // most recently changed.
