@@ -301,9 +301,11 @@ bool HfsPlusVolume::readCatalog() {
     for (const Extent& e : extents) forkBytes += e.blockCount * blockBytes_;
     uint64_t leafRecords = 0;
     // Folder and file records are half the leaf records (each has a thread record); the count
-    // is the header's word, so no more are reserved than the file could hold.
+    // is the header's word, so no more are reserved than the catalog file, and the image file
+    // under it, could hold.
     const auto reserve = [&] {
-        const uint64_t expected = std::min(leafRecords / 2 + 1, forkBytes / kMinRecordBytes);
+        const uint64_t imageBytes = reader_->fileLength > 0 ? static_cast<uint64_t>(reader_->fileLength) : 0;
+        const uint64_t expected = std::min({leafRecords / 2 + 1, forkBytes / kMinRecordBytes, imageBytes / kMinRecordBytes});
         entries_.reserve(static_cast<size_t>(expected));
         namePool_.reserve(static_cast<size_t>(expected) * 24);
     };

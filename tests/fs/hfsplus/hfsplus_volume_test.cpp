@@ -84,6 +84,19 @@ TEST(HfsPlusVolume, RecordsThatDoNotFitTheirNodeAreSkipped) {
     EXPECT_EQ(listing.size(), 209u);
 }
 
+TEST(HfsPlusVolume, TreeHeaderCountsBeyondWhatTheImageHoldsAreNotTrusted) {
+    const auto original = volumeBytes();
+    const size_t catalog = size_t{be32(original, 1024 + 272 + 16)} * be32(original, 1024 + 40);
+    // The catalog's header record claims 4 billion leaf records, then 4 billion nodes too.
+    for (size_t field : {size_t{14 + 6}, size_t{14 + 22}}) {
+        auto bytes = original;
+        putBe(bytes, catalog + field, 0xFFFFFFFF, 4);
+        ScannedVolume volume(std::move(bytes));
+        ASSERT_TRUE(volume.scanned) << field;
+        EXPECT_EQ(volume.listing().size(), 211u) << field;
+    }
+}
+
 TEST(HfsPlusVolume, NothingIsScannedWithoutAnHfsPlusHeader) {
     struct Case {
         size_t at;
