@@ -63,7 +63,7 @@ std::unique_ptr<ScanSession> ScanSession::create(const volumes::VolumeEntry& vol
     if (kind == FileSystemKind::Ntfs) return makeNtfsScanSession(volume, state.totalSectors, *state.reader, sink);
     if (kind == FileSystemKind::Exfat) return makeExfatScanSession(volume, *state.reader, sink);
     if (kind == FileSystemKind::Ext) return makeExtScanSession(volume, *state.reader, sink);
-    if (kind == FileSystemKind::HfsPlus) return makeHfsPlusScanSession(volume, *state.reader, sink);
+    if (kind == FileSystemKind::HfsPlus) return makeHfsPlusScanSession(volume, state.totalSectors, *state.reader, sink);
     return makeFatScanSession(kind, volume, *state.reader, sink);
 }
 

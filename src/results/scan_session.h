@@ -83,7 +83,7 @@ std::unique_ptr<ScanSession> makeExfatScanSession(const volumes::VolumeEntry& vo
                                                   platform::UiSink& sink);
 std::unique_ptr<ScanSession> makeExtScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
                                                 platform::UiSink& sink);
-std::unique_ptr<ScanSession> makeHfsPlusScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
-                                                    platform::UiSink& sink);
+std::unique_ptr<ScanSession> makeHfsPlusScanSession(const volumes::VolumeEntry& volume, uint64_t totalSectors,
+                                                    image::ImageReader& reader, platform::UiSink& sink);
 
 }  // namespace vdrec::results

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "support/test_support.h"
 
 namespace vdrec::cli {
@@ -72,18 +74,36 @@ TEST(HfsPlusCli, RecoversEveryFileByteExactWithItsModificationTime) {
         {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E/\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt",
          "00d8fe3aa6bd8c6945f34d226ca93a68082574342df5b5d34fa17db9d9310de3", 130, 1685703600},
     };
-    test::TempDir out;
-    const auto result = test::run(vdrec("recover", "hfsplus.iso", kVolume + " --out " + out.path()));
-    ASSERT_EQ(result.status, 0) << result.err;
-    for (const Case& c : cases) {
-        struct stat info{};
-        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
-        EXPECT_EQ(info.st_size, c.size) << c.path;
-        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
-        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
+    // The standard scan, and the deep scan of the copy whose volume headers are zeroed.
+    for (const auto& [image, mode] : {std::pair{"hfsplus.iso", ""}, std::pair{"hfsplus-noheader.iso", " --mode deep"}}) {
+        test::TempDir out;
+        const auto result = test::run(vdrec("recover", image, kVolume + mode + " --out " + out.path()));
+        ASSERT_EQ(result.status, 0) << image << result.err;
+        for (const Case& c : cases) {
+            struct stat info{};
+            ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << image << c.path;
+            EXPECT_EQ(info.st_size, c.size) << image << c.path;
+            EXPECT_EQ(info.st_mtime, c.modified) << image << c.path;
+            EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << image << c.path;
+        }
+        const auto text = test::readFile(out.file("many/file-0137.txt"));
+        EXPECT_EQ(std::string(text.begin(), text.end()), "entry 137\n") << image;
     }
-    const auto text = test::readFile(out.file("many/file-0137.txt"));
-    EXPECT_EQ(std::string(text.begin(), text.end()), "entry 137\n");
+}
+
+TEST(HfsPlusCli, DeepModeListsAVolumeWithoutHeadersAtTheSamePaths) {
+    setenv("TZ", "UTC", 1);
+    const auto standard = test::run(vdrec("ls", "hfsplus.iso", kVolume + " -r --json"));
+    const auto deep = test::run(vdrec("ls", "hfsplus-noheader.iso", kVolume + " --mode deep -r --json"));
+    ASSERT_EQ(deep.status, 0) << deep.err;
+    EXPECT_EQ(test::lines(deep.out).size(), 211u);
+    EXPECT_EQ(deep.out, standard.out);
+    EXPECT_NE(deep.out.find(R"({"path":"docs/deep/nested.txt","name":"nested.txt","type":"file","deleted":false,"size":2000,)"),
+              std::string::npos);
+    // The standard scan finds no volume header there.
+    const auto refused = test::run(vdrec("ls", "hfsplus-noheader.iso", kVolume));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
 }
 
 TEST(HfsPlusCli, NameHoldingASlashIsSavedAsOneFileInsideTheOutputFolder) {

@@ -19,6 +19,7 @@ std::optional<TreeHeader> decodeTreeHeader(platform::Bytes node) {
     const auto descriptor = decodeNodeDescriptor(node);
     if (!descriptor || descriptor->kind != kHeaderNode || !in.has(kNodeDescriptorBytes, 106)) return std::nullopt;
     TreeHeader h;
+    h.leafRecords = in.be32Or0(kNodeDescriptorBytes + 6);
     h.firstLeafNode = in.be32Or0(kNodeDescriptorBytes + 10);
     h.nodeBytes = in.be16Or0(kNodeDescriptorBytes + 18);
     h.totalNodes = in.be32Or0(kNodeDescriptorBytes + 22);

@@ -21,6 +21,7 @@ struct NodeDescriptor {
 };
 
 struct TreeHeader {
+    uint32_t leafRecords = 0;
     uint32_t firstLeafNode = 0;
     uint16_t nodeBytes = 0;
     uint32_t totalNodes = 0;

@@ -20,9 +20,9 @@ HfsListTexts HfsPlusVolume::listTexts(int64_t index) const {
     HfsListTexts texts;
     if (!validEntry(index)) return texts;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
-    texts.created = platform::listTimeText(e.created);
-    texts.accessed = platform::listTimeText(e.accessed);
-    texts.modified = platform::listTimeText(e.modified);
+    texts.created = platform::listTimeText(fromHfsDate(e.createdDate));
+    texts.accessed = platform::listTimeText(fromHfsDate(e.accessedDate));
+    texts.modified = platform::listTimeText(fromHfsDate(e.modifiedDate));
     texts.size = platform::formatSize(e.data.logicalSize);
     texts.attributes = hfsModeText(e.mode);
     return texts;
@@ -35,11 +35,11 @@ uint64_t HfsPlusVolume::dataSize(int64_t index) const {
 
 CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || !header_ || !validEntry(index)) return result;
+    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return result;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder) return result;
     const uint64_t size = e.data.logicalSize;
-    const uint64_t blockBytes = header_->blockBytes;
+    const uint64_t blockBytes = blockBytes_;
     int error = 0;
     // An empty file is still a file of the folder: it is written, empty, with its times.
     auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
@@ -84,14 +84,14 @@ CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destination
         return result;
     }
     // HFS+ dates are UTC seconds: applied as they stand, never shifted to local time.
-    platform::setFileTimes(destinationPath, e.accessed, e.modified);
+    platform::setFileTimes(destinationPath, fromHfsDate(e.accessedDate), fromHfsDate(e.modifiedDate));
     result.bytesWritten = size;
     result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
     return result;
 }
 
 std::optional<std::vector<uint8_t>> HfsPlusVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || !header_ || !validEntry(index)) return std::nullopt;
+    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return std::nullopt;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder || e.data.logicalSize > maxBytes) return std::nullopt;
     std::vector<std::byte> bytes;

@@ -1,6 +1,7 @@
 #include "fs/hfsplus/hfsplus_volume.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "fs/hfsplus/btree_node.h"
 #include "platform/text_format.h"
@@ -20,6 +21,9 @@ constexpr size_t kForkDataOffset = 88;  // the data fork inside a file record
 constexpr uint8_t kDataFork = 0;
 // Seconds from 1904-01-01 to 1970-01-01.
 constexpr int64_t kHfsEpochOffset = 2082844800;
+constexpr uint64_t kTreeWindowBytes = 1u << 20;
+// The smallest folder or file record with its key and offset: no tree holds more of them.
+constexpr uint64_t kMinRecordBytes = 8 + kFolderRecordBytes + 2;
 
 uint64_t roundToSectors(uint64_t bytes) {
     return (bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
@@ -33,19 +37,46 @@ Fork decodeFork(const platform::ByteReader& in, size_t offset) {
     return fork;
 }
 
-// A catalog name: UTF-16BE, converted to UTF-8. NUL units are dropped (the private metadata
-// folders' names start with four of them) so a name never ends early.
-std::string nameText(platform::Bytes units) {
-    std::vector<uint8_t> le;
-    le.reserve(units.size());
-    for (size_t k = 0; k + 1 < units.size(); k += 2) {
-        const auto high = std::to_integer<uint8_t>(units[k]);
-        const auto low = std::to_integer<uint8_t>(units[k + 1]);
-        if (high == 0 && low == 0) continue;
-        le.push_back(low);
-        le.push_back(high);
+void appendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
     }
-    return platform::utf16leToUtf8(le.data(), le.size() / 2);
+}
+
+// A catalog name, UTF-16BE, appended as UTF-8 straight to the name pool: one record, no
+// allocation. NUL units are dropped (the private metadata folders' names start with four of
+// them) so a name never ends early; a lone surrogate becomes U+FFFD.
+void appendNameText(std::string& pool, platform::Bytes units) {
+    const size_t count = units.size() / 2;
+    const auto unitAt = [&](size_t k) {
+        return uint32_t{std::to_integer<uint8_t>(units[2 * k])} << 8 | std::to_integer<uint8_t>(units[2 * k + 1]);
+    };
+    for (size_t k = 0; k < count; ++k) {
+        uint32_t unit = unitAt(k);
+        if (unit == 0) continue;
+        if (unit >= 0xD800 && unit < 0xDC00 && k + 1 < count) {
+            const uint32_t low = unitAt(k + 1);
+            if (low >= 0xDC00 && low < 0xE000) {
+                appendUtf8(pool, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                ++k;
+                continue;
+            }
+        }
+        if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
+        appendUtf8(pool, unit);
+    }
 }
 
 }  // namespace
@@ -89,6 +120,7 @@ HfsPlusVolume::HfsPlusVolume(platform::UiSink& sink) : sink_(sink) {}
 
 void HfsPlusVolume::attachVolume(image::ImageReader& reader, int64_t startSector) {
     reader_ = &reader;
+    deepMode_ = false;
     reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
 }
 
@@ -102,10 +134,12 @@ bool HfsPlusVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uin
 
 bool HfsPlusVolume::readVolumeHeader() {
     header_.reset();
+    blockBytes_ = 0;
     std::vector<std::byte> bytes;
     if (!readBytes(kHeaderOffset, bytes, kHeaderBytes)) return false;
     header_ = decodeVolumeHeader(platform::Bytes(bytes.data(), bytes.size()));
     if (!header_) return false;
+    blockBytes_ = header_->blockBytes;
     // The header's count bounds block numbers. The size text cannot: it is whole megabytes
     // rounded down, and the volume's last blocks often hold file data. Reads past the image's
     // end fail on their own.
@@ -115,9 +149,10 @@ bool HfsPlusVolume::readVolumeHeader() {
 
 bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset, std::vector<std::byte>& into,
                              uint64_t bytes) const {
-    if (bytes > UINT32_MAX) return false;
-    into.assign(static_cast<size_t>(bytes), std::byte{0});
-    const uint64_t blockBytes = header_->blockBytes;
+    if (reader_ == nullptr || bytes > UINT32_MAX) return false;
+    // Resized, not cleared: a reused buffer keeps its pages, and every byte is read over below.
+    into.resize(static_cast<size_t>(bytes));
+    const uint64_t blockBytes = blockBytes_;
     uint64_t position = 0;  // fork byte where the current extent starts
     uint64_t done = 0;
     std::vector<std::byte> piece;
@@ -129,8 +164,14 @@ bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset
             if (extent.startBlock > volumeBlocks_ || extent.blockCount > volumeBlocks_ - extent.startBlock) return false;
             const uint64_t inside = want - position;
             const uint64_t length = std::min(extentBytes - inside, bytes - done);
-            if (!readBytes(extent.startBlock * blockBytes + inside, piece, length)) return false;
-            std::copy(piece.begin(), piece.end(), into.begin() + static_cast<ptrdiff_t>(done));
+            const uint64_t at = extent.startBlock * blockBytes + inside;
+            // Whole sectors go straight into place; only a ragged piece takes a detour.
+            if (length % image::kSectorSize == 0 && at <= INT64_MAX) {
+                if (!reader_->readAt(static_cast<int64_t>(at), into.data() + done, static_cast<uint32_t>(length))) return false;
+            } else {
+                if (!readBytes(at, piece, length)) return false;
+                std::copy(piece.begin(), piece.end(), into.begin() + static_cast<ptrdiff_t>(done));
+            }
             done += length;
         }
         position += extentBytes;
@@ -159,24 +200,38 @@ std::vector<Extent> HfsPlusVolume::allExtents(uint32_t fileId, const Fork& fork)
 }
 
 template <typename Visit>
-bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit) {
-    std::vector<std::byte> node;
-    if (!readFork(extents, 0, node, 512)) return false;
-    const auto tree = decodeTreeHeader(platform::Bytes(node.data(), node.size()));
+bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit, uint64_t* leafRecords) {
+    std::vector<std::byte> window;
+    if (!readFork(extents, 0, window, 512)) return false;
+    const auto tree = decodeTreeHeader(platform::Bytes(window.data(), window.size()));
     if (!tree) return false;
     uint64_t forkBytes = 0;
-    for (const Extent& e : extents) forkBytes += e.blockCount * header_->blockBytes;
+    for (const Extent& e : extents) forkBytes += e.blockCount * blockBytes_;
     // Node numbers the file can hold: a larger total or link is damage.
     const uint64_t nodes = std::min<uint64_t>(tree->totalNodes, forkBytes / tree->nodeBytes);
-    std::vector<bool> visited(static_cast<size_t>(nodes), false);
+    if (leafRecords != nullptr) *leafRecords = tree->leafRecords;
+    // A set, not a bitmap of every node number: a damaged header may claim billions of nodes,
+    // and only those actually read take memory.
+    std::unordered_set<uint64_t> visited;
+    visited.reserve(static_cast<size_t>(std::min<uint64_t>(nodes, 1u << 16)));
     sink_.progressRange(0, static_cast<int64_t>(nodes));
     uint64_t seen = 0;
+    // Leaves mostly follow one another in the file: they are read a window of nodes at a time.
+    uint64_t windowStart = 0;
+    window.clear();
     // The leaf chain in key order; a link back to a node already read (a damaged tree) ends it.
-    for (uint64_t number = tree->firstLeafNode; number != 0 && number < nodes && !visited[number];) {
-        visited[number] = true;
+    for (uint64_t number = tree->firstLeafNode; number != 0 && number < nodes && visited.insert(number).second;) {
         if (stopConsumed()) break;
-        if (!readFork(extents, number * tree->nodeBytes, node, tree->nodeBytes)) break;
-        const platform::Bytes bytes(node.data(), node.size());
+        const uint64_t offset = number * tree->nodeBytes;
+        if (offset < windowStart || offset + tree->nodeBytes > windowStart + window.size()) {
+            const uint64_t bytes = std::min(kTreeWindowBytes, nodes * tree->nodeBytes - offset);
+            windowStart = offset;
+            if (!readFork(extents, offset, window, bytes) &&
+                !readFork(extents, offset, window, tree->nodeBytes))
+                break;
+        }
+        const platform::Bytes bytes =
+            platform::Bytes(window.data(), window.size()).subspan(static_cast<size_t>(offset - windowStart), tree->nodeBytes);
         const auto descriptor = decodeNodeDescriptor(bytes);
         if (!descriptor || descriptor->kind != kLeafNode) break;
         for (const NodeRecord& record : nodeRecords(bytes)) visit(record.bytes);
@@ -188,12 +243,15 @@ bool HfsPlusVolume::walkLeaves(const std::vector<Extent>& extents, Visit&& visit
 
 bool HfsPlusVolume::readExtentsOverflow() {
     overflow_.clear();
-    if (!header_) return false;
+    std::vector<Extent> extentsFile;
+    if (header_) extentsFile = header_->extentsFile.extents;
+    else if (deepMode_) extentsFile = foundExtentsFile();
+    else return false;
     // A volume without overflow extents, or with an unreadable overflow tree, still lists and
     // saves everything its catalog records hold.
-    if (header_->extentsFile.extents.empty()) return true;
+    if (extentsFile.empty()) return true;
     sink_.status("reading extents overflow nodes....");
-    walkLeaves(header_->extentsFile.extents, [this](platform::Bytes record) {
+    walkLeaves(extentsFile, [this](platform::Bytes record) {
         const platform::ByteReader in(record);
         const uint16_t keyLength = in.be16Or0(0);
         if (keyLength < 10 || !in.has(2 + size_t{keyLength}, 64)) return;
@@ -218,18 +276,18 @@ void HfsPlusVolume::readCatalogRecord(platform::Bytes record) {
     e.folder = type == kFolderRecord;
     e.nodeId = in.be32Or0(body + 8);
     if (e.nodeId == 0) return;
-    e.created = fromHfsDate(in.be32Or0(body + 12));
-    e.modified = fromHfsDate(in.be32Or0(body + 16));
-    e.accessed = fromHfsDate(in.be32Or0(body + 24));
+    e.createdDate = in.be32Or0(body + 12);
+    e.modifiedDate = in.be32Or0(body + 16);
+    e.changedDate = in.be32Or0(body + 20);
+    e.accessedDate = in.be32Or0(body + 24);
     e.mode = in.be16Or0(body + 42);
     if (!e.folder) {
         const platform::ByteReader fork(record.subspan(body));
         e.data = decodeFork(fork, kForkDataOffset);
     }
-    const std::string name = nameText(record.subspan(8, size_t{2} * nameUnits));
     e.nameOffset = namePool_.size();
-    e.nameLength = static_cast<uint32_t>(name.size());
-    namePool_ += name;
+    appendNameText(namePool_, record.subspan(8, size_t{2} * nameUnits));
+    e.nameLength = static_cast<uint32_t>(namePool_.size() - e.nameOffset);
     entries_.push_back(std::move(e));
 }
 
@@ -239,24 +297,81 @@ bool HfsPlusVolume::readCatalog() {
     if (!header_) return false;
     sink_.status("reading catalog nodes....");
     const std::vector<Extent> extents = allExtents(kCatalogFileId, header_->catalogFile);
-    if (!walkLeaves(extents, [this](platform::Bytes record) { readCatalogRecord(record); })) return false;
-    // Node-ID order; of two records with one ID the first met stays.
-    std::stable_sort(entries_.begin(), entries_.end(), [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId < b.nodeId; });
+    uint64_t forkBytes = 0;
+    for (const Extent& e : extents) forkBytes += e.blockCount * blockBytes_;
+    uint64_t leafRecords = 0;
+    // Folder and file records are half the leaf records (each has a thread record); the count
+    // is the header's word, so no more are reserved than the catalog file, and the image file
+    // under it, could hold.
+    const auto reserve = [&] {
+        const uint64_t imageBytes = reader_->fileLength > 0 ? static_cast<uint64_t>(reader_->fileLength) : 0;
+        const uint64_t expected = std::min({leafRecords / 2 + 1, forkBytes / kMinRecordBytes, imageBytes / kMinRecordBytes});
+        entries_.reserve(static_cast<size_t>(expected));
+        namePool_.reserve(static_cast<size_t>(expected) * 24);
+    };
+    bool reserved = false;
+    const auto visit = [&](platform::Bytes record) {
+        if (!reserved) {
+            reserve();
+            reserved = true;
+        }
+        readCatalogRecord(record);
+    };
+    if (!walkLeaves(extents, visit, &leafRecords)) return false;
+    keepOneEntryPerId();
+    return true;
+}
+
+void HfsPlusVolume::keepOneEntryPerId() {
+    // Sorted through (node ID, position) pairs, then moved into place cycle by cycle: entries
+    // are large to shuffle, and a second array of them would double the memory touched.
+    std::vector<std::pair<uint32_t, uint32_t>> order(entries_.size());
+    for (size_t k = 0; k < entries_.size(); ++k) order[k] = {entries_[k].nodeId, static_cast<uint32_t>(k)};
+    std::sort(order.begin(), order.end());
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (order[k].second == k) continue;
+        // Place k takes the entry at order[k]; follow the cycle until it closes.
+        HfsEntry moving = std::move(entries_[k]);
+        size_t at = k;
+        while (order[at].second != k) {
+            const size_t from = order[at].second;
+            entries_[at] = std::move(entries_[from]);
+            order[at].second = static_cast<uint32_t>(at);
+            at = from;
+        }
+        entries_[at] = std::move(moving);
+        order[at].second = static_cast<uint32_t>(at);
+    }
+    if (deepMode_) {
+        // A record found in several nodes (a node left behind by a split, a stale copy in free
+        // space): its most recent state moves to the front, the first met among equals.
+        for (size_t k = 0; k < entries_.size();) {
+            size_t end = k + 1, newest = k;
+            for (; end < entries_.size() && entries_[end].nodeId == entries_[k].nodeId; ++end)
+                if (entries_[end].changedDate > entries_[newest].changedDate) newest = end;
+            if (newest != k) std::swap(entries_[k], entries_[newest]);
+            k = end;
+        }
+    }
     entries_.erase(std::unique(entries_.begin(), entries_.end(),
                                [](const HfsEntry& a, const HfsEntry& b) { return a.nodeId == b.nodeId; }),
                    entries_.end());
-    return true;
+}
+
+int64_t HfsPlusVolume::indexOf(uint32_t nodeId) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), nodeId,
+                                     [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
+    return it != entries_.end() && it->nodeId == nodeId ? it - entries_.begin() : kNoIndex;
 }
 
 void HfsPlusVolume::linkEntries() {
     sink_.status("Maintaining Parent Child....");
+    if (deepMode_) {
+        linkByParent();
+        return;
+    }
     const auto count = static_cast<int64_t>(entries_.size());
     sink_.progressRange(0, count);
-    const auto indexOf = [this](uint32_t id) -> int64_t {
-        const auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
-                                         [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });
-        return it != entries_.end() && it->nodeId == id ? it - entries_.begin() : kNoIndex;
-    };
     for (int64_t k = 0; k < count; ++k) {
         if ((k & 0xFFF) == 0) {
             sink_.status(platform::format("Maintaining Parent Child for record %lld of %lld....", static_cast<long long>(k),
@@ -270,15 +385,20 @@ void HfsPlusVolume::linkEntries() {
         if (child.nodeId == kRootFolderId) continue;
         const int64_t p = indexOf(child.parentId);
         if (p == kNoIndex || p == k || !entries_[static_cast<size_t>(p)].folder) continue;
-        HfsEntry& parent = entries_[static_cast<size_t>(p)];
-        if (parent.lastChild == kNoIndex) parent.firstChild = k;
-        else entries_[static_cast<size_t>(parent.lastChild)].nextSibling = k;
-        parent.lastChild = k;
+        appendChild(p, k);
     }
     sink_.progressPosition(count);
 }
 
+void HfsPlusVolume::appendChild(int64_t parent, int64_t child) {
+    HfsEntry& p = entries_[static_cast<size_t>(parent)];
+    if (p.lastChild == kNoIndex) p.firstChild = child;
+    else entries_[static_cast<size_t>(p.lastChild)].nextSibling = child;
+    p.lastChild = child;
+}
+
 std::vector<int64_t> HfsPlusVolume::rootLevel() const {
+    if (deepMode_) return deepRootLevel_;
     std::vector<int64_t> level;
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), kRootFolderId,
                                      [](const HfsEntry& e, uint32_t value) { return e.nodeId < value; });

@@ -1,8 +1,9 @@
 #pragma once
 // The HFS+ parser: reads the volume header, the extents-overflow B-tree and the catalog
-// B-tree's leaf chain, turns every folder and file record into an entry, links them under the
-// root folder and copies data forks out with their times. Scanning runs on one worker thread;
-// list texts and saving run afterwards, never during a scan.
+// B-tree's leaf chain (or, in deep mode, every catalog leaf node found in the volume's bytes),
+// turns every folder and file record into an entry, links them under the root folder and copies
+// data forks out with their times. Scanning runs on one worker thread; list texts and saving
+// run afterwards, never during a scan.
 
 #include <atomic>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "fs/file_system_adapter.h"
+#include "fs/hfsplus/node_search.h"
 #include "image/image_reader.h"
 #include "platform/byte_reader.h"
 #include "platform/file_times.h"
@@ -22,6 +24,7 @@ namespace vdrec::fs::hfsplus {
 
 inline constexpr int64_t kNoIndex = -1;
 inline constexpr uint32_t kRootFolderId = 2;
+inline constexpr std::string_view kOrphanFolderName = "ORPHAN_ENTRY";
 
 struct Extent {
     uint64_t startBlock = 0;
@@ -52,7 +55,10 @@ struct HfsEntry {
     uint32_t parentId = 0;
     bool folder = false;
     uint16_t mode = 0;
-    platform::UnixTime created, modified, accessed;
+    // HFS+ dates as stored (seconds since 1904, UTC), converted when shown or applied: an entry
+    // stays small for volumes of millions of files.
+    uint32_t createdDate = 0, modifiedDate = 0, accessedDate = 0;
+    uint32_t changedDate = 0;  // the record's last change: the newest copy wins in deep mode
     Fork data;
     int64_t firstChild = kNoIndex;
     int64_t lastChild = kNoIndex;
@@ -74,12 +80,24 @@ class HfsPlusVolume {
 public:
     explicit HfsPlusVolume(platform::UiSink& sink);
 
-    // The scan, in this order; each step but the last two fails on a volume it cannot read.
+    // The standard scan, in this order; each step but the last two fails on a volume it cannot
+    // read.
     void attachVolume(image::ImageReader& reader, int64_t startSector);
     bool readVolumeHeader();
     bool readExtentsOverflow();
     bool readCatalog();
     void linkEntries();
+
+    // The deep scan, for a volume whose header or catalog file is damaged: attachVolume, then
+    // readVolumeHeader (its block size and extents file are used when it reads), then these,
+    // then readExtentsOverflow and linkEntries. `volumeBytes` is the volume's extent; false,
+    // after "BlockSize not valid .Aborting..", when it holds no node.
+    bool scanVolumeForNodes(uint64_t volumeBytes);
+    void readFoundCatalogNodes();
+    bool deepMode() const { return deepMode_; }
+    uint32_t blockBytes() const { return blockBytes_; }
+    // Byte positions of the catalog leaf nodes the deep scan read, in volume order.
+    const std::vector<uint64_t>& catalogLeaves() const { return catalogLeaves_; }
 
     std::vector<int64_t> rootLevel() const;
     size_t entryCount() const { return entries_.size(); }
@@ -105,14 +123,33 @@ private:
     // A fork's extents with those the overflow tree holds for `fileId` appended.
     std::vector<Extent> allExtents(uint32_t fileId, const Fork& fork) const;
     // Calls `visit` for each leaf node of the tree in `extents`, following forward links.
+    // `leafRecords`, when given, receives the header's count of leaf records before the first visit.
     template <typename Visit>
-    bool walkLeaves(const std::vector<Extent>& extents, Visit&& visit);
+    bool walkLeaves(const std::vector<Extent>& extents, Visit&& visit, uint64_t* leafRecords = nullptr);
     void readCatalogRecord(platform::Bytes record);
+    // Sorts the entries by node ID and keeps one per ID: the first met, or in deep mode the
+    // most recently changed.
+    void keepOneEntryPerId();
+    int64_t indexOf(uint32_t nodeId) const;
+    // Deep mode: every entry under its parent folder when that was found, else under the
+    // orphan folder; parent loops are cut so every entry is reachable.
+    void linkByParent();
+    void appendChild(int64_t parent, int64_t child);
+    // Deep mode without a readable header: the extents-overflow file taken as contiguous from
+    // the header node the scan found, when that lies on a block.
+    std::vector<Extent> foundExtentsFile() const;
 
     platform::UiSink& sink_;
     image::ImageReader* reader_ = nullptr;
     std::optional<VolumeHeader> header_;
+    uint32_t blockBytes_ = 0;
     uint64_t volumeBlocks_ = 0;
+    bool deepMode_ = false;
+    uint64_t deepVolumeBytes_ = 0;
+    FoundNodes found_;
+    size_t catalogNodeBytes_ = 0;
+    std::vector<uint64_t> catalogLeaves_;
+    std::vector<int64_t> deepRootLevel_;
     // Data-fork overflow extents by (file ID, first file block they cover).
     std::map<std::pair<uint32_t, uint64_t>, std::vector<Extent>> overflow_;
     std::vector<HfsEntry> entries_;

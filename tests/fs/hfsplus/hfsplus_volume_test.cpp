@@ -1,68 +1,11 @@
 // The HFS+ parser on the volume xorriso makes (see tests/fixtures/make-hfsplus.sh): what is
 // listed, and catalogs damaged in the ways a walk must survive.
 
-#include <gtest/gtest.h>
-
-#include <map>
-#include <memory>
-
 #include "fs/hfsplus/btree_node.h"
-#include "fs/hfsplus/hfsplus_adapter.h"
-#include "fs/hfsplus/hfsplus_volume.h"
-#include "image/raw_reader.h"
-#include "image/wizard_state.h"
-#include "platform/recording_sink.h"
-#include "support/test_support.h"
+#include "hfsplus_fixture.h"
 
 namespace vdrec::fs::hfsplus {
 namespace {
-
-constexpr size_t kVolumeStart = 156 * 512;
-
-// The HFS+ volume's bytes, cut out of the fixture at its partition's start.
-std::vector<uint8_t> volumeBytes() {
-    const auto iso = test::readFile(test::fixture("hfsplus.iso"));
-    return std::vector<uint8_t>(iso.begin() + kVolumeStart, iso.end());
-}
-
-struct ScannedVolume {
-    image::WizardState state;
-    platform::RecordingSink sink;
-    image::RawReader reader{state, sink};
-    HfsPlusVolume parser{sink};
-    HfsPlusAdapter adapter{parser};
-    bool scanned = false;
-
-    explicit ScannedVolume(std::vector<uint8_t> bytes) {
-        EXPECT_TRUE(reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::move(bytes))));
-        parser.attachVolume(reader, 0);
-        scanned = parser.readVolumeHeader() && parser.readExtentsOverflow() && parser.readCatalog();
-        if (scanned) parser.linkEntries();
-    }
-
-    // Every listed path, walked as the results tree would.
-    std::map<std::string, uint64_t> listing() const {
-        std::map<std::string, uint64_t> out;
-        std::vector<std::pair<EntryRef, std::string>> stack;
-        for (EntryRef e : adapter.rootLevel()) stack.emplace_back(e, "");
-        while (!stack.empty()) {
-            const auto [entry, prefix] = stack.back();
-            stack.pop_back();
-            const std::string path = prefix + adapter.name(entry);
-            out[path] = adapter.dataSize(entry);
-            for (EntryRef c = adapter.firstChild(entry); c != kNoEntry; c = adapter.nextSibling(c))
-                stack.emplace_back(c, path + "/");
-        }
-        return out;
-    }
-};
-
-uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
-void putBe(std::vector<uint8_t>& b, size_t at, uint32_t value, int bytes) {
-    for (int k = 0; k < bytes; ++k) b[at + k] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - k)));
-}
 
 // Where the catalog's leaf nodes lie in the volume, in chain order (the fixture's catalog is one
 // extent).
@@ -139,6 +82,19 @@ TEST(HfsPlusVolume, RecordsThatDoNotFitTheirNodeAreSkipped) {
     EXPECT_TRUE(listing.count("many/file-0008.txt"));
     EXPECT_TRUE(listing.count("many/file-0200.txt"));
     EXPECT_EQ(listing.size(), 209u);
+}
+
+TEST(HfsPlusVolume, TreeHeaderCountsBeyondWhatTheImageHoldsAreNotTrusted) {
+    const auto original = volumeBytes();
+    const size_t catalog = size_t{be32(original, 1024 + 272 + 16)} * be32(original, 1024 + 40);
+    // The catalog's header record claims 4 billion leaf records, then 4 billion nodes too.
+    for (size_t field : {size_t{14 + 6}, size_t{14 + 22}}) {
+        auto bytes = original;
+        putBe(bytes, catalog + field, 0xFFFFFFFF, 4);
+        ScannedVolume volume(std::move(bytes));
+        ASSERT_TRUE(volume.scanned) << field;
+        EXPECT_EQ(volume.listing().size(), 211u) << field;
+    }
 }
 
 TEST(HfsPlusVolume, NothingIsScannedWithoutAnHfsPlusHeader) {
