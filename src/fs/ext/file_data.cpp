@@ -129,8 +129,9 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         map = mapBlocks(*inode, limitsFor(size), read);
         if (e.removed) map = unclaimedPart(map);
     }
-    // A removed file whose map was cleared on deletion: saying so beats writing zeros as if whole.
-    if (e.removed && size != 0 && map.runs.empty() && linkText.empty()) {
+    // A removed file whose map was cleared on deletion: saying so beats writing zeros as if
+    // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing.
+    if (e.removed && map.runs.empty() && linkText.empty()) {
         sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
         return result;
     }
@@ -198,7 +199,7 @@ std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t ma
     const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
     BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
     if (e.removed) map = unclaimedPart(map);
-    if (!map.complete || (e.removed && e.size != 0 && map.runs.empty())) return std::nullopt;
+    if (!map.complete || (e.removed && map.runs.empty())) return std::nullopt;
     const uint64_t blockBytes = superblock_->blockBytes;
     std::vector<std::byte> buffer;
     for (const BlockRun& run : map.runs) {
