@@ -1,5 +1,6 @@
-// The ext commands on mke2fs volumes (tests/fixtures/make-ext.sh) and on the ext4 logical
-// volume of mbr-ext.img: listing, saving with contents and times, and search.
+// The ext commands on mke2fs volumes (tests/fixtures/make-ext.sh), on a volume the kernel wrote
+// (make-ext-mounted.sh) and on the ext4 logical volume of mbr-ext.img: listing, saving with
+// contents and times, and search.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -84,6 +85,43 @@ TEST(ExtCli, SearchFindsLiveAndRemovedNames) {
         "file            120 Bytes  06/02/2023  11:00 AM  \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E/\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt",
     };
     EXPECT_EQ(test::lines(result.out), expected);
+}
+
+TEST(ExtCli, RecoversAVolumeTheKernelWroteAndSaysWhatItsRemovedFilesLost) {
+    struct Case {
+        const char* path;
+        const char* sha256;
+        long size;
+        time_t modified;
+    };
+    // Checksums as icat gives them (tests/fixtures/README.md).
+    const Case cases[] = {
+        {"readme.txt", "3e856e4d0074f264efb5aa7ac1caab84479d711fc1a2c129ae187686075140d1", 900, 1683356889},
+        {"docs/big.txt", "fd037516795c5711c56247a51afab9aed44ccb43494a1d37585f86267b8e86c5", 6291456, 1688302800},
+        {"prealloc.bin", "8eafc7bd411c1f02b9e972a83d2b0a4164eefc5ef51e6b63ad7acc78be4ad44f", 204800, 1690848000},
+        {"grown.log", "76c12d75eb2209742d834898f1a38d77fae73bc78eaaf2839505e955022ab6a6", 49000, 1690934400},
+        {"kept.log", "5ca42fb3f4d3d2fe9794576cc60d33755917c649ceb6ce384f83dc558cd0738a", 3200, 1691020800},
+        {"sparse.bin", "768a97daf5e0b7931ac647516142704c19a5531e60f5f4142e7868288894f8d2", 3000000, 1691107200},
+        {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 \xE2\x9C\x93/\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5 "
+         "\xE2\x80\x93 \xE6\x97\xA5\xE6\x9C\xAC.txt",
+         "36e28e8c056a97120d7e9f2d4ec03822649200f4e0cd062574f84edd3424f900", 960, 1685703600},
+    };
+    test::TempDir out;
+    const auto result = test::run(vdrec("recover", "ext4-mounted.img", "--start 0 --fs extX --out " + out.path()));
+    // The removed files have nothing left: the run says so and fails rather than leaving empty files.
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.err.find("No data survives for gone.txt"), std::string::npos) << result.err;
+    for (const char* removed : {"gone.txt", "gone-prealloc.bin"}) {
+        struct stat info{};
+        EXPECT_NE(::stat(out.file(removed).c_str(), &info), 0) << removed;
+    }
+    for (const Case& c : cases) {
+        struct stat info{};
+        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
+        EXPECT_EQ(info.st_size, c.size) << c.path;
+        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
+        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
+    }
 }
 
 }  // namespace

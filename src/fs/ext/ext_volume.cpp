@@ -162,6 +162,8 @@ MapLimits ExtVolume::limitsFor(uint64_t size) const {
 }
 
 void ExtVolume::readDirectory(uint32_t inode, const Inode& record) {
+    // Its block field holds entries, not block numbers.
+    if (record.hasInlineData()) return readInlineDirectory(inode, record);
     const Superblock& sb = *superblock_;
     // A directory cannot be larger than the volume's blocks.
     const uint64_t size = std::min(record.size, volumeBlocks_ * sb.blockBytes);

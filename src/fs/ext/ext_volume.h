@@ -112,6 +112,8 @@ private:
     // A removed file's runs without the blocks the volume has given to others since.
     BlockMap unclaimedPart(const BlockMap& map) const;
     void readDirectory(uint32_t inode, const Inode& record);
+    // A folder whose entries live in its inode (inline data).
+    void readInlineDirectory(uint32_t inode, const Inode& record);
     const InodeSlot* slot(uint32_t inode) const;
     // The same, trying first the slot after `previous` (nullptr: none).
     const InodeSlot* slotAfter(uint32_t inode, const InodeSlot* previous) const;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fs/ext/ext_volume.h"
+#include "fs/ext/inline_data.h"
 #include "platform/file_times.h"
 #include "platform/output_file.h"
 #include "platform/text_format.h"
@@ -126,19 +127,22 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     }
     const uint64_t size = e.size;
     BlockMap map;
-    std::string linkText;
+    std::string heldBytes;  // what the inode itself holds: a short link's target or inline data
     if (inode && inode->isFastSymlink()) {
         // The target text itself, never block numbers.
-        linkText.assign(reinterpret_cast<const char*>(inode->blockField.data()), static_cast<size_t>(size));
+        heldBytes.assign(reinterpret_cast<const char*>(inode->blockField.data()), static_cast<size_t>(size));
     } else if (inode && inode->hasInlineData()) {
-        map.complete = false;
+        // Held in the inode, like a short link's text; what it lacks of the size is lost.
+        heldBytes = inlineFileBytes(*inode, size);
+        map.complete = heldBytes.size() == size;
     } else if (inode) {
         const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
         map = mapBlocks(*inode, limitsFor(size), read);
         if (e.removed) map = unclaimedPart(map);
     }
-    // A removed file whose map was cleared on deletion: saying so beats writing zeros as if whole.
-    if (e.removed && size != 0 && map.runs.empty() && linkText.empty()) {
+    // A removed file whose map was cleared on deletion: saying so beats writing zeros as if
+    // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing.
+    if (e.removed && map.runs.empty() && heldBytes.empty()) {
         sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
         return result;
     }
@@ -151,7 +155,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     // Kept by each saving thread: a fresh buffer per file cost an allocation and its zeroing.
     thread_local std::vector<std::byte> buffer;
     uint64_t writtenEnd = 0;
-    if (!linkText.empty()) error = file->writeAt(0, linkText.data(), linkText.size());
+    if (!heldBytes.empty()) error = file->writeAt(0, heldBytes.data(), heldBytes.size());
     for (const BlockRun& run : map.runs) {
         // Preallocated runs read as zeros: they stay holes of the output.
         if (run.unwritten || error != 0) continue;
@@ -176,7 +180,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
         }
     }
     // A file that ends in a hole, or whose last blocks could not be read, gets its length here.
-    const uint64_t dataEnd = linkText.empty() ? writtenEnd : linkText.size();
+    const uint64_t dataEnd = heldBytes.empty() ? writtenEnd : heldBytes.size();
     if (error == 0 && dataEnd < size) error = file->setLength(size);
     // Unix times are UTC seconds: applied as they stand, on the open file after its last
     // change, which spares a path lookup per file.
@@ -198,16 +202,22 @@ std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t ma
     const ExtEntry& e = entries_[static_cast<size_t>(index)];
     if (!e.isFile() || e.size > maxBytes) return std::nullopt;
     const auto inode = readInode(e.inode);
-    if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask) || inode->hasInlineData()) return std::nullopt;
+    if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask)) return std::nullopt;
     std::vector<uint8_t> data(static_cast<size_t>(e.size), 0);
     if (inode->isFastSymlink()) {
         std::memcpy(data.data(), inode->blockField.data(), data.size());
         return data;
     }
+    if (inode->hasInlineData()) {
+        const std::string held = inlineFileBytes(*inode, e.size);
+        if (held.size() != data.size()) return std::nullopt;
+        std::memcpy(data.data(), held.data(), held.size());
+        return data;
+    }
     const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
     BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
     if (e.removed) map = unclaimedPart(map);
-    if (!map.complete || (e.removed && e.size != 0 && map.runs.empty())) return std::nullopt;
+    if (!map.complete || (e.removed && map.runs.empty())) return std::nullopt;
     const uint64_t blockBytes = superblock_->blockBytes;
     std::vector<std::byte> buffer;
     for (const BlockRun& run : map.runs) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "fs/ext/inline_data.h"
+
 namespace vdrec::fs::ext {
 
 namespace {
@@ -39,6 +41,7 @@ std::optional<Inode> decodeInode(platform::Bytes bytes) {
     inode.changed = inodeTime(in, 12, 132, extraCovers(132));
     inode.modified = inodeTime(in, 16, 136, extraCovers(136));
     inode.accessed = inodeTime(in, 8, 140, extraCovers(140));
+    if (inode.hasInlineData()) inode.inlineValue = inlineDataValue(bytes);
     return inode;
 }
 

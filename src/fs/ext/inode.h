@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/byte_reader.h"
 #include "platform/file_times.h"
@@ -25,6 +26,7 @@ struct Inode {
     uint64_t sectors = 0;  // i_blocks, low half: allocated 512-byte units
     platform::UnixTime accessed, changed, modified;
     std::array<std::byte, kBlockFieldBytes> blockField{};  // block map, extent tree or link text
+    std::vector<std::byte> inlineValue;  // inline data past the block field (inline-data inodes only)
 
     uint16_t type() const { return mode & kTypeMask; }
     bool isDirectory() const { return type() == kTypeDirectory; }
