@@ -26,8 +26,6 @@ std::string format(const char* pattern, ...) {
 
 namespace vdrec::platform {
 
-namespace {
-
 void appendUtf8(std::string& out, uint32_t code) {
     if (code < 0x80) {
         out.push_back(static_cast<char>(code));
@@ -45,8 +43,6 @@ void appendUtf8(std::string& out, uint32_t code) {
         out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
     }
 }
-
-}  // namespace
 
 std::string utf16leToUtf8(const uint8_t* data, size_t units) {
     std::string out;

@@ -17,6 +17,9 @@ std::string formatSize(uint64_t bytes);
 
 namespace vdrec::platform {
 
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, uint32_t code);
+
 // UTF-16LE code units up to the first NUL (or the end), as UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(const uint8_t* data, size_t units);
 

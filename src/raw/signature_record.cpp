@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/text_format.h"
+
 namespace vdrec::raw {
 
 namespace {
@@ -59,24 +61,6 @@ std::u16string toUtf16(std::string_view text) {
     return out;
 }
 
-void appendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // Units up to the first zero; a lone surrogate becomes U+FFFD.
 std::string fromUtf16(std::u16string_view units) {
     std::string out;
@@ -88,7 +72,7 @@ std::string fromUtf16(std::u16string_view units) {
         } else if (code >= 0xD800 && code < 0xE000) {
             code = 0xFFFD;
         }
-        appendUtf8(out, code);
+        platform::appendUtf8(out, code);
     }
     return out;
 }

@@ -15,6 +15,23 @@ std::string vdrec(const std::string& command, const std::string& image, const st
     return std::string(VDREC_BINARY) + " " + command + " " + test::fixture(image) + " " + args;
 }
 
+// A saved file as the fixture's README records it.
+struct SavedCase {
+    const char* path;
+    const char* sha256;
+    int64_t size, modified;
+};
+
+void expectSaved(const test::TempDir& out, const std::vector<SavedCase>& cases) {
+    for (const auto& c : cases) {
+        struct stat info{};
+        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
+        EXPECT_EQ(info.st_size, c.size) << c.path;
+        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
+        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
+    }
+}
+
 TEST(ExfatCli, ListsAFolderWithTimesSizesAndAttributes) {
     setenv("TZ", "UTC", 1);
     const auto result = test::run(vdrec("ls", "exfat.img", "--start 0 --fs FAT64 --path Frag --json"));
@@ -40,23 +57,13 @@ TEST(ExfatCli, RecoversTheVolumeByteExactWithModificationTimes) {
     test::TempDir out;
     const auto result = test::run(vdrec("recover", "exfat.img", "--start 0 --fs FAT64 --out " + out.path()));
     ASSERT_EQ(result.status, 0) << result.err;
-    const struct {
-        const char* path;
-        const char* sha256;
-        int64_t size, modified;
-    } cases[] = {
+    const std::vector<SavedCase> cases = {
         {"Frag/fragmented.txt", "2e3c77939567282ee7f30e793171244eed9087c97117869ab942a8fa2705c850", 33000, 1688256000},
         {"prealloc.bin", "2f8ae943cfbddd2f3f4a02ec0f94cc962ea93b83c5014f06613716ff5e80fc3c", 19200, 1675753628},
         {"Old/DELMANY.BIN", "f3562577fbee62960bcb80b4ef30fa99c970c83a90fe922d57cd4583470cb423", 9000, 1696154404},
         {"Deleted Long Name File.txt", "62b25ae41d407b7b701dcf4ea9e23fa0383e9393f61276918ef52e98e9cf41cc", 10200, 1696154402},
     };
-    for (const auto& c : cases) {
-        struct stat info{};
-        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
-        EXPECT_EQ(info.st_size, c.size) << c.path;
-        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
-        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
-    }
+    expectSaved(out, cases);
     size_t many = 0;
     for (int k = 1; k <= 300; ++k) {
         char name[32];
@@ -102,23 +109,13 @@ TEST(ExfatCli, AFolderRemovedWithItsFilesIsListedAndSavedWhole) {
     test::TempDir out;
     const auto saved = test::run(vdrec("recover", "exfat-deleted.img", "--start 0 --fs FAT64 --out " + out.path()));
     ASSERT_EQ(saved.status, 0) << saved.err;
-    const struct {
-        const char* path;
-        const char* sha256;
-        int64_t size, modified;
-    } cases[] = {
+    const std::vector<SavedCase> cases = {
         {"Keep/notes.txt", "7b91bfd0fafaeb8d2c4092d68e64e3de31bc5e17f513b4f1088b371a419129e5", 320, 1709283600},
         {"Trip/itinerary.txt", "fb2ed3899927b45b1bb3f42400e2eb26f1dabece667e250da0f486a1589fbd8d", 840, 1709373600},
         {"Trip/Day 1/photos.txt", "78bfceb046e95334d643e4fa1a79e6af4cbb0d3b81cc608a2ad98cf772aaa707", 15400, 1709377202},
         {"Trip/Day 2/diary.txt", "a9acfbfc55d7ce466b0da64010e39f7604ab139ad6b6ffd9f4e276c73b654e3c", 570, 1709469004},
     };
-    for (const auto& c : cases) {
-        struct stat info{};
-        ASSERT_EQ(::stat(out.file(c.path).c_str(), &info), 0) << c.path;
-        EXPECT_EQ(info.st_size, c.size) << c.path;
-        EXPECT_EQ(info.st_mtime, c.modified) << c.path;
-        EXPECT_EQ(test::sha256(out.file(c.path)), c.sha256) << c.path;
-    }
+    expectSaved(out, cases);
 }
 
 TEST(ExfatCli, ARootFolderOutsideTheVolumeIsAnErrorNotAnEmptyListing) {
