@@ -168,6 +168,19 @@ QHBoxLayout* PageWindow::wizardButtons(QPushButton* left, QPushButton* right) {
     return buttons;
 }
 
+PageWindow::RunControls PageWindow::runControls() {
+    RunControls controls{new QHBoxLayout, namedButton("Pause", "pause"), namedButton("Resume", "resume"),
+                         namedButton("Stop", "stop")};
+    controls.row->addWidget(progressBar(), 1);
+    for (QPushButton* button : {controls.pause, controls.resume, controls.stop}) {
+        button->setToolTip(button->text());
+        keepRoomWhenHidden(button);
+        controls.row->addWidget(button);
+    }
+    keepRoomWhenHidden(progressBar());
+    return controls;
+}
+
 void keepRoomWhenHidden(QWidget* widget) {
     QSizePolicy policy = widget->sizePolicy();
     policy.setRetainSizeWhenHidden(true);

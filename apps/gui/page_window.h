@@ -63,6 +63,14 @@ protected:
     QPushButton* namedButton(const char* text, const char* objectName);
     // The row every page ends with: Help on the left, `left` and `right` (Back and Next) on the right.
     QHBoxLayout* wizardButtons(QPushButton* left, QPushButton* right);
+    // The progress bar with Pause, Resume and Stop beside it; they keep their room when hidden.
+    struct RunControls {
+        QHBoxLayout* row;
+        QPushButton* pause;
+        QPushButton* resume;
+        QPushButton* stop;
+    };
+    RunControls runControls();
     // Asks `worker` to wake this page when its job queues a page call (taken only while no job
     // runs), and polls while `busy` holds, for jobs started before the window existed.
     void watchWorker(platform::Worker& worker, bool busy);

@@ -75,21 +75,11 @@ RawRecoveryPage::RawRecoveryPage(Wizard& wizard, PageWindow* parentPage, app::Ra
     splitter->addWidget(list_);
     splitter->setChildrenCollapsible(false);
 
-    pause_ = new QPushButton("Pause", this);
-    pause_->setObjectName("pause");
-    pause_->setToolTip("Pause");
-    resume_ = new QPushButton("Resume", this);
-    resume_->setObjectName("resume");
-    resume_->setToolTip("Resume");
-    stop_ = new QPushButton("Stop", this);
-    stop_->setObjectName("stop");
-    stop_->setToolTip("Stop");
-    for (QWidget* w : std::initializer_list<QWidget*>{progressBar(), pause_, resume_, stop_}) keepRoomWhenHidden(w);
-    auto* run = new QHBoxLayout;
-    run->addWidget(progressBar(), 1);
-    run->addWidget(pause_);
-    run->addWidget(resume_);
-    run->addWidget(stop_);
+    const RunControls controls = runControls();
+    pause_ = controls.pause;
+    resume_ = controls.resume;
+    stop_ = controls.stop;
+    QHBoxLayout* run = controls.row;
 
     back_ = namedButton("Back", "back");
     save_ = namedButton("Save", "save");

@@ -79,18 +79,11 @@ ResultsPage::ResultsPage(Wizard& wizard, PageWindow* parentPage, app::ResultsPag
     splitter->setStretchFactor(1, 3);
     splitter->setChildrenCollapsible(false);
 
-    pause_ = new QPushButton("Pause", this);
-    pause_->setObjectName("pause");
-    resume_ = new QPushButton("Resume", this);
-    resume_->setObjectName("resume");
-    stop_ = new QPushButton("Stop", this);
-    stop_->setObjectName("stop");
-    for (QWidget* w : std::initializer_list<QWidget*>{progressBar(), pause_, resume_, stop_}) keepRoomWhenHidden(w);
-    auto* run = new QHBoxLayout;
-    run->addWidget(progressBar(), 1);
-    run->addWidget(pause_);
-    run->addWidget(resume_);
-    run->addWidget(stop_);
+    const RunControls controls = runControls();
+    pause_ = controls.pause;
+    resume_ = controls.resume;
+    stop_ = controls.stop;
+    QHBoxLayout* run = controls.row;
 
     back_ = namedButton("Back", "back");
     save_ = namedButton("Save", "save");
