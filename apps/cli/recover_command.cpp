@@ -28,6 +28,7 @@ const char* statusText(results::SavedFile::Status status) {
     switch (status) {
         case results::SavedFile::Status::Ok: return "ok";
         case results::SavedFile::Status::Skipped: return "skipped";
+        case results::SavedFile::Status::NoData: return "no data";
         case results::SavedFile::Status::Error: break;
     }
     return "error";
@@ -46,7 +47,8 @@ int runRecover(const RecoverArgs& args) {
     uint64_t files = 0, failed = 0;
     auto report = [&](const results::SavedFile& saved) {
         ++files;
-        if (saved.status == results::SavedFile::Status::Error) ++failed;
+        if (saved.status == results::SavedFile::Status::Error || saved.status == results::SavedFile::Status::NoData) ++failed;
+        if (saved.status == results::SavedFile::Status::NoData) sink.message(results::noDataMessage(saved.path));
         if (args.json) {
             nlohmann::ordered_json out;
             out["path"] = saved.path;
@@ -94,7 +96,9 @@ int runRecover(const RecoverArgs& args) {
     if (failed != 0) {
         sink.message(platform::format("work done. %llu of %llu files could not be written completely.",
                                       static_cast<unsigned long long>(failed), static_cast<unsigned long long>(files)));
-        return fail(sink, "");
+        // Every cause, each file's first: the per-file lines on stdout may be piped away.
+        sink.printMessages();
+        return kExitFailure;
     }
     return kExitOk;
 }

@@ -30,7 +30,9 @@ enum class SaveKind {
 };
 
 // What one copy achieved. Short: the file was written but not all of its data could be read.
-enum class CopyStatus { Ok, Short, Failed };
+// NoData: a removed file of which nothing survives; nothing was written, and the caller says so
+// (once per file for a single save, as a count at the end of a folder's).
+enum class CopyStatus { Ok, Short, Failed, NoData };
 
 struct CopyResult {
     CopyStatus status = CopyStatus::Failed;

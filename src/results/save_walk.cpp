@@ -192,8 +192,9 @@ SavedFile SaveWalk::copyTo(fs::EntryRef file, const std::string& destination, co
     const fs::CopyResult result = adapter_.saveFile(file, destination);
     sink_.detailStatus("");
     saved.bytes = result.bytesWritten;
-    saved.status = result.status == fs::CopyStatus::Ok ? SavedFile::Status::Ok : SavedFile::Status::Error;
-    if (result.status != fs::CopyStatus::Failed || platform::pathExists(destination)) saved.output = destination;
+    saved.status = savedStatus(result.status);
+    if (result.status == fs::CopyStatus::Ok || result.status == fs::CopyStatus::Short || platform::pathExists(destination))
+        saved.output = destination;
     return saved;
 }
 
@@ -265,6 +266,11 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
     // Copies of the current folder's files met in a row, queued together.
     constexpr size_t kBatchFiles = 128;
     std::vector<CopyPool::Copy> batch;
+    auto tally = [&](SavedFile::Status status) {
+        if (status == SavedFile::Status::Ok) return;
+        ++report.notWritten;
+        if (status == SavedFile::Status::NoData) ++report.noData;
+    };
     auto queueBatch = [&] {
         if (pool_) pool_->copyBatch(batch);
     };
@@ -274,9 +280,11 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             SavedFile done = std::move(pending.front());
             pending.pop_front();
             done.bytes = result.bytesWritten;
-            done.status = result.status == fs::CopyStatus::Ok ? SavedFile::Status::Ok : SavedFile::Status::Error;
-            if (result.status == fs::CopyStatus::Failed && !platform::pathExists(done.output)) done.output.clear();
-            if (done.status != SavedFile::Status::Ok) ++report.notWritten;
+            done.status = savedStatus(result.status);
+            if (result.status != fs::CopyStatus::Ok && result.status != fs::CopyStatus::Short &&
+                !platform::pathExists(done.output))
+                done.output.clear();
+            tally(done.status);
             if (onFile) onFile(done);
         }
     };
@@ -351,7 +359,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
                     break;
                 }
                 SavedFile saved = copyTo(child, destination, frame.path + name);
-                if (saved.status != SavedFile::Status::Ok) ++report.notWritten;
+                tally(saved.status);
                 if (onFile) onFile(saved);
                 break;
             }
@@ -383,17 +391,34 @@ bool saveWithConfirmation(fs::FileSystemAdapter& adapter, platform::UiSink& sink
     if (!sink.question(platform::format(question, static_cast<long long>(count)))) return false;
     const SaveReport result = walk.saveFolder(folder, outputFolder);
     sink.progressPosition(static_cast<int64_t>(count));
-    reportSaved(sink, result.files, result.notWritten);
+    reportSaved(sink, result.files, result.notWritten, result.noData);
     if (report != nullptr) *report = result;
     return true;
 }
 
-void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten) {
+SavedFile::Status savedStatus(fs::CopyStatus status) {
+    switch (status) {
+        case fs::CopyStatus::Ok: return SavedFile::Status::Ok;
+        case fs::CopyStatus::NoData: return SavedFile::Status::NoData;
+        case fs::CopyStatus::Short:
+        case fs::CopyStatus::Failed: break;
+    }
+    return SavedFile::Status::Error;
+}
+
+void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten, uint64_t noData) {
     if (notWritten == 0)
         sink.message("work done");
     else
         sink.message(platform::format("work done. %llu of %llu files could not be written completely.",
                                       static_cast<unsigned long long>(notWritten), static_cast<unsigned long long>(files)));
+    // Counted, not told file by file: a removed folder can hold thousands of such files.
+    if (noData != 0)
+        sink.message(platform::format(noData == 1 ? "No data survives for %llu removed file; it was not written."
+                                                  : "No data survives for %llu removed files; they were not written.",
+                                      static_cast<unsigned long long>(noData)));
 }
+
+std::string noDataMessage(const std::string& name) { return "No data survives for " + name; }
 
 }  // namespace vdrec::results

@@ -16,7 +16,7 @@
 namespace vdrec::results {
 
 struct SavedFile {
-    enum class Status { Ok, Skipped, Error };
+    enum class Status { Ok, Skipped, Error, NoData };
     std::string path;    // names below the walked folder joined by "/"
     std::string output;  // where it was written ("" when nothing was)
     uint64_t bytes = 0;
@@ -25,11 +25,17 @@ struct SavedFile {
 
 struct SaveReport {
     uint64_t files = 0;       // files met, as counted for the confirmation
-    uint64_t notWritten = 0;  // failed or short copies
+    uint64_t notWritten = 0;  // failed or short copies, and files with no data
+    uint64_t noData = 0;      // removed files of which nothing survives
 };
 
-// The message that ends a save: "work done", or how many of the files were not written whole.
-void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten);
+SavedFile::Status savedStatus(fs::CopyStatus status);
+
+// The message that ends a save: "work done", or how many of the files were not written whole,
+// then how many of those had no data left to write.
+void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten, uint64_t noData = 0);
+// The message for one file of which nothing survives.
+std::string noDataMessage(const std::string& name);
 
 class SaveWalk {
 public:

@@ -63,6 +63,24 @@ TEST(ExtResultsPage, ListsAndSavesAnExt4Volume) {
     EXPECT_EQ(std::filesystem::file_size(out.file("deep/nested.txt")), 1800u);
 }
 
+TEST(ExtResultsPage, SavingARemovedFileWithoutDataSaysSoOnce) {
+    Opened opened("ext4-mounted.img", "24");
+    app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
+    page.waitForWorker();
+    results::ResultsModel& model = *page.model();
+    results::ItemId gone = results::kNoItem;
+    for (results::ItemId id : model.tree.item(model.topItem).children)
+        if (model.tree.item(id).text == "gone.txt") gone = id;
+    ASSERT_NE(gone, results::kNoItem);
+    test::TempDir out;
+    opened.sink.answerFolder(out.path());
+    const size_t before = opened.sink.messages().size();
+    page.doubleClick(gone);
+    EXPECT_EQ(opened.sink.messages().size(), before + 1);
+    EXPECT_EQ(opened.sink.messages().back(), "No data survives for gone.txt");
+    EXPECT_FALSE(std::filesystem::exists(out.file("gone.txt")));
+}
+
 TEST(ExtResultsPage, AVolumeWithoutSuperblockListsNothingAndSaysNothingMore) {
     Opened opened("ntfs-main.img", "8");
     app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);

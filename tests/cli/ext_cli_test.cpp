@@ -111,6 +111,9 @@ TEST(ExtCli, RecoversAVolumeTheKernelWroteAndSaysWhatItsRemovedFilesLost) {
     // The removed files have nothing left: the run says so and fails rather than leaving empty files.
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("No data survives for gone.txt"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("No data survives for gone-prealloc.bin"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("files could not be written completely."), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("no data gone.txt -> \n"), std::string::npos) << result.out;
     for (const char* removed : {"gone.txt", "gone-prealloc.bin"}) {
         struct stat info{};
         EXPECT_NE(::stat(out.file(removed).c_str(), &info), 0) << removed;

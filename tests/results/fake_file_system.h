@@ -22,6 +22,7 @@ public:
         fs::EntryRef nextSibling = fs::kNoEntry;
         fs::EntryRef lastChild = fs::kNoEntry;
         bool failCopy = false;
+        bool noData = false;  // a removed file of which nothing survives
         bool countedOnly = false;
     };
 
@@ -69,6 +70,7 @@ public:
     uint64_t dataSize(fs::EntryRef e) const override { return at(e).data.size(); }
     fs::CopyResult saveFile(fs::EntryRef e, const std::string& destination) override {
         if (at(e).failCopy) return {fs::CopyStatus::Failed, 0};
+        if (at(e).noData) return {fs::CopyStatus::NoData, 0};
         int error = 0;
         auto out = platform::OutputFile::create(destination, platform::OutputFile::Mode::CreateNew, error);
         if (!out) return {fs::CopyStatus::Failed, 0};

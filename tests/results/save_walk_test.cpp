@@ -284,6 +284,45 @@ TEST(SaveWithConfirmation, AsksWithTheCountAndReportsFilesNotWritten) {
     EXPECT_EQ(sink.statuses().front(), "saving File  " + out.file("good.txt"));
 }
 
+TEST(SaveWithConfirmation, RemovedFilesWithoutDataAreCountedInOneEndMessage) {
+    FakeFileSystem fs;
+    const auto docs = fs.add(fs::kNoEntry, "Docs", true);
+    fs.add(docs, "good.txt", false, "g");
+    const auto gone = fs.add(docs, "Gone", true, "", true);
+    for (int k = 0; k < 600; ++k) fs.at(fs.add(gone, "lost" + std::to_string(k), false, "", true)).noData = true;
+    const auto bad = fs.add(docs, "bad.txt", false, "b");
+    fs.at(bad).failCopy = true;
+    for (const unsigned copies : {1u, 3u}) {
+        test::TempDir out;
+        platform::RecordingSink sink;
+        SaveWalk walk(fs, sink);
+        walk.parallelCopies = copies;
+        std::vector<SavedFile::Status> statuses;
+        walk.onFile = [&](const SavedFile& saved) {
+            statuses.push_back(saved.status);
+            if (saved.status == SavedFile::Status::NoData) {
+                EXPECT_EQ(saved.output, "") << saved.path;
+            }
+        };
+        const SaveReport report = walk.saveFolder(docs, out.path());
+        EXPECT_EQ(report.files, 602u) << copies;
+        EXPECT_EQ(report.notWritten, 601u) << copies;
+        EXPECT_EQ(report.noData, 600u) << copies;
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), SavedFile::Status::NoData), 600) << copies;
+        EXPECT_TRUE(sink.messages().empty()) << copies;
+        EXPECT_EQ(tree(out.path()), (std::map<std::string, std::string>{{"good.txt", "g"}})) << copies;
+    }
+    // The Save button: one message for them all after the usual one, however many there are.
+    test::TempDir out;
+    platform::RecordingSink sink;
+    ASSERT_TRUE(saveWithConfirmation(fs, sink, docs, out.path()));
+    EXPECT_EQ(sink.messages(), (std::vector<std::string>{"work done. 601 of 602 files could not be written completely.",
+                                                         "No data survives for 600 removed files; they were not written."}));
+    platform::RecordingSink one;
+    reportSaved(one, 1, 1, 1);
+    EXPECT_EQ(one.messages().back(), "No data survives for 1 removed file; it was not written.");
+}
+
 TEST(SaveWithConfirmation, NoWritesWhenDeclinedOrNotAFolder) {
     FakeFileSystem fs;
     const auto docs = fs.add(fs::kNoEntry, "Docs", true);

@@ -126,7 +126,10 @@ void ResultsPage::doubleClick(results::ItemId item) {
     }
     results::SaveWalk walk(session_->adapter(), sink_);
     const results::SavedFile saved = walk.saveFile(*file, outputFolder, session_->adapter().name(*file));
-    if (saved.status != results::SavedFile::Status::Ok) sink_.message("The file could not be written completely: " + saved.output);
+    if (saved.status == results::SavedFile::Status::NoData)
+        sink_.message(results::noDataMessage(session_->adapter().name(*file)));
+    else if (saved.status != results::SavedFile::Status::Ok)
+        sink_.message("The file could not be written completely: " + saved.output);
 }
 
 void ResultsPage::search() {

@@ -120,10 +120,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     // A removed name whose inode was reused, or an inode whose type changed since the scan,
     // holds nothing of this file.
     if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask)) {
-        if (e.size != 0 || e.removed) {
-            sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
-            return result;
-        }
+        if (e.size != 0 || e.removed) return {CopyStatus::NoData, 0};
     }
     const uint64_t size = e.size;
     BlockMap map;
@@ -142,10 +139,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     }
     // A removed file whose map was cleared on deletion: saying so beats writing zeros as if
     // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing.
-    if (e.removed && map.runs.empty() && heldBytes.empty()) {
-        sink_.message(platform::format("No data survives for %.*s", static_cast<int>(e.nameLength), name(index).data()));
-        return result;
-    }
+    if (e.removed && map.runs.empty() && heldBytes.empty()) return {CopyStatus::NoData, 0};
 
     int error = 0;
     auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);

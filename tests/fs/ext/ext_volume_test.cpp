@@ -140,10 +140,11 @@ TEST(ExtVolume, RemovedFilesWhoseDataIsGoneSaySoInsteadOfSavingZeros) {
         EXPECT_TRUE(listing.at("doomed.txt").deleted) << c.what;
         test::TempDir out;
         const std::string destination = out.file("doomed.txt");
-        EXPECT_EQ(volume.adapter.saveFile(listing.at("doomed.txt").entry, destination).status, CopyStatus::Failed) << c.what;
+        EXPECT_EQ(volume.adapter.saveFile(listing.at("doomed.txt").entry, destination).status, CopyStatus::NoData) << c.what;
         struct stat info{};
         EXPECT_NE(::stat(destination.c_str(), &info), 0) << c.what;
-        EXPECT_EQ(volume.sink.messages(), std::vector<std::string>{"No data survives for doomed.txt"}) << c.what;
+        // The caller says so: once for one file, as a count for a folder.
+        EXPECT_TRUE(volume.sink.messages().empty()) << c.what;
     }
 }
 
