@@ -210,6 +210,11 @@ int setFileTimes(const std::string& path, std::optional<UnixTime> accessed, std:
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : errno;
 }
 
+int setFileTimesAt(int folder, const char* name, std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
+    const timespec times[2] = {toTimespec(accessed), toTimespec(modified)};
+    return ::utimensat(folder, name, times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
 int setOpenFileTimes(int fd, std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
     const timespec times[2] = {toTimespec(accessed), toTimespec(modified)};
     return ::futimens(fd, times) == 0 ? 0 : errno;

@@ -34,6 +34,8 @@ std::string dosTimeText(uint16_t date, uint16_t time);
 // Sets last access and last write of a saved file. Linux cannot set a creation time.
 // Returns 0 or errno.
 int setFileTimes(const std::string& path, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
+// The same on `name` in an open folder (or AT_FDCWD); a link's own times, never its target's.
+int setFileTimesAt(int folder, const char* name, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
 // The same on an open file descriptor: no second path lookup.
 int setOpenFileTimes(int fd, std::optional<UnixTime> accessed, std::optional<UnixTime> modified);
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -25,17 +26,25 @@ FolderHandleCache::~FolderHandleCache() {
     if (folderFd_ >= 0) ::close(folderFd_);
 }
 
-int FolderHandleCache::openIn(const std::string& path, int flags) {
+int FolderHandleCache::folderOf(const std::string& path, const char*& name) {
+    name = path.c_str();
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size()) return ::open(path.c_str(), flags, 0644);
+    if (slash == std::string::npos || slash + 1 == path.size()) return AT_FDCWD;
     const std::string_view folder(path.data(), slash == 0 ? 1 : slash);
     if (folderFd_ < 0 || folder != folder_) {
         if (folderFd_ >= 0) ::close(folderFd_);
         folder_.assign(folder);
         folderFd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (folderFd_ < 0) return ::open(path.c_str(), flags, 0644);
+        if (folderFd_ < 0) return AT_FDCWD;
     }
-    return ::openat(folderFd_, path.c_str() + slash + 1, flags, 0644);
+    name = path.c_str() + slash + 1;
+    return folderFd_;
+}
+
+int FolderHandleCache::openIn(const std::string& path, int flags) {
+    const char* name = nullptr;
+    const int folder = folderOf(path, name);
+    return ::openat(folder, name, flags, 0644);
 }
 
 std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, Mode mode, int& error) {
@@ -48,6 +57,25 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, Mode mod
     }
     error = 0;
     return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+int OutputFile::createEmpty(const std::string& path, std::optional<UnixTime> accessed, std::optional<UnixTime> modified) {
+    const char* name = path.c_str();
+    const int folder = folderHandles != nullptr ? folderHandles->folderOf(path, name) : AT_FDCWD;
+    // Like O_CREAT | O_EXCL, mknod fails on any existing name, a link included.
+    if (::mknodat(folder, name, S_IFREG | 0644, 0) != 0) {
+        // Where the file system makes no files by mknod, open and close one.
+        if (errno == EEXIST) return errno;
+        int error = 0;
+        auto file = create(path, Mode::CreateNew, error);
+        if (!file) return error;
+        error = file->setTimes(accessed, modified);
+        const int closed = file->close();
+        return error != 0 ? error : closed;
+    }
+    // The name was just made a regular file; should it be swapped for a link meanwhile, the
+    // link's own times change, never its target's.
+    return setFileTimesAt(folder, name, accessed, modified);
 }
 
 OutputFile::~OutputFile() {

@@ -141,10 +141,15 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
     // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing.
     if (e.removed && map.runs.empty() && heldBytes.empty()) return {CopyStatus::NoData, 0};
 
+    bool complete = map.complete && inode.has_value();
+    if (size == 0) {
+        if (platform::OutputFile::createEmpty(destinationPath, e.accessed, e.modified) != 0) return result;
+        result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
+        return result;
+    }
     int error = 0;
     auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
     if (!file) return result;
-    bool complete = map.complete && inode.has_value();
     const uint64_t blockBytes = superblock_->blockBytes;
     // Kept by each saving thread: a fresh buffer per file cost an allocation and its zeroing.
     thread_local std::vector<std::byte> buffer;
