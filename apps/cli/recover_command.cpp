@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
@@ -35,6 +36,9 @@ const char* statusText(results::SavedFile::Status status) {
 }
 
 int runRecover(const RecoverArgs& args) {
+    // A line per file: into a pipe or file, in large writes.
+    static char lineBuffer[1 << 20];
+    if (::isatty(STDOUT_FILENO) == 0) std::setvbuf(stdout, lineBuffer, _IOFBF, sizeof lineBuffer);
     platform::HeadlessSink sink;
     if (!platform::isFolder(args.outputFolder)) return fail(sink, "Please select valid output folder");
     OpenedVolume opened;

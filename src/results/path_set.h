@@ -4,6 +4,7 @@
 // where a node-based set took a cache miss or two per saved file.
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,13 +15,18 @@ namespace vdrec::results {
 class PathSet {
 public:
     // False when `path` was in the set already.
-    bool insert(std::string path) {
-        if ((paths_.size() + 1) * 4 > slots_.size() * 3) grow();
+    bool insert(std::string_view path) {
+        if ((count_ + 1) * 4 > slots_.size() * 3) grow();
         const uint64_t hash = hashOf(path);
         Slot& slot = slots_[find(path, hash)];
         if (slot.hash != 0) return false;
-        slot = {hash, paths_.size()};
-        paths_.push_back(std::move(path));
+        // The text goes into one buffer behind its length: no allocation per path.
+        const uint32_t length = static_cast<uint32_t>(path.size());
+        slot = {hash, text_.size()};
+        const char* lengthBytes = reinterpret_cast<const char*>(&length);
+        text_.insert(text_.end(), lengthBytes, lengthBytes + sizeof length);
+        text_.insert(text_.end(), path.begin(), path.end());
+        ++count_;
         return true;
     }
     bool contains(std::string_view path) const {
@@ -31,19 +37,24 @@ public:
 private:
     struct Slot {
         uint64_t hash = 0;  // 0: empty
-        size_t path = 0;
+        size_t text = 0;    // where the path's length and bytes start in text_
     };
 
     static uint64_t hashOf(std::string_view path) {
         const uint64_t hash = std::hash<std::string_view>{}(path);
         return hash != 0 ? hash : 1;
     }
+    std::string_view textAt(size_t at) const {
+        uint32_t length = 0;
+        std::memcpy(&length, text_.data() + at, sizeof length);
+        return {text_.data() + at + sizeof length, length};
+    }
     // The slot holding `path`, or the empty slot where it would go.
     size_t find(std::string_view path, uint64_t hash) const {
         const size_t mask = slots_.size() - 1;
         for (size_t k = hash & mask;; k = (k + 1) & mask) {
             const Slot& slot = slots_[k];
-            if (slot.hash == 0 || (slot.hash == hash && paths_[slot.path] == path)) return k;
+            if (slot.hash == 0 || (slot.hash == hash && textAt(slot.text) == path)) return k;
         }
     }
     void grow() {
@@ -59,7 +70,8 @@ private:
     }
 
     std::vector<Slot> slots_;  // a power of two in size, at most three quarters full
-    std::vector<std::string> paths_;
+    std::vector<char> text_;
+    size_t count_ = 0;
 };
 
 }  // namespace vdrec::results
