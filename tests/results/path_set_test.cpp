@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace vdrec::results {
 namespace {
@@ -20,6 +21,22 @@ TEST(PathSet, TakesEachPathOnceAndFindsOnlyWhatItTook) {
     }
     EXPECT_TRUE(set.contains(""));
     EXPECT_FALSE(set.contains("/out/folder/file 20000.txt"));
+}
+
+TEST(PathSet, PathsLongerThanItsStorePiecesAreKeptWhole) {
+    PathSet set;
+    // Around and past the sizes the set stores paths in, between ordinary ones.
+    std::vector<std::string> paths;
+    for (const size_t length : {size_t{16} << 10, (size_t{2} << 20) - 4, size_t{2} << 20, size_t{3} << 20}) {
+        paths.push_back("/out/a " + std::to_string(length));
+        paths.push_back(std::string(length, 'x') + std::to_string(length));
+    }
+    for (const std::string& path : paths) EXPECT_TRUE(set.insert(path)) << path.size();
+    for (const std::string& path : paths) {
+        EXPECT_TRUE(set.contains(path)) << path.size();
+        EXPECT_FALSE(set.insert(path)) << path.size();
+        EXPECT_FALSE(set.contains(path.substr(1))) << path.size();
+    }
 }
 
 }  // namespace
