@@ -17,6 +17,15 @@
 
 namespace vdrec::results {
 
+namespace {
+
+// Whether a copy left a file at `destination` to report: a failed one may have left part of it.
+bool leftFile(fs::CopyStatus status, const std::string& destination) {
+    return status == fs::CopyStatus::Ok || status == fs::CopyStatus::Short || platform::pathExists(destination);
+}
+
+}  // namespace
+
 // One folder being walked: its next child and where its files go.
 struct SaveWalk::Frame {
     // Only folders with live files or live subfolders carry these; most frames of a deep chain
@@ -193,8 +202,7 @@ SavedFile SaveWalk::copyTo(fs::EntryRef file, const std::string& destination, co
     sink_.detailStatus("");
     saved.bytes = result.bytesWritten;
     saved.status = savedStatus(result.status);
-    if (result.status == fs::CopyStatus::Ok || result.status == fs::CopyStatus::Short || platform::pathExists(destination))
-        saved.output = destination;
+    if (leftFile(result.status, destination)) saved.output = destination;
     return saved;
 }
 
@@ -281,9 +289,7 @@ SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFo
             pending.pop_front();
             done.bytes = result.bytesWritten;
             done.status = savedStatus(result.status);
-            if (result.status != fs::CopyStatus::Ok && result.status != fs::CopyStatus::Short &&
-                !platform::pathExists(done.output))
-                done.output.clear();
+            if (!leftFile(result.status, done.output)) done.output.clear();
             tally(done.status);
             if (onFile) onFile(done);
         }
