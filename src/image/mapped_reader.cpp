@@ -5,15 +5,21 @@
 
 namespace vdrec::image {
 
-bool MappedReader::read(void* buffer, uint32_t count) {
-    if (!source_) return false;
+ReadResult MappedReader::read(uint64_t offset, void* buffer, size_t count) const {
     auto* out = static_cast<uint8_t*>(buffer);
-    bool complete = true;
+    if (!source_) {
+        std::memset(out, 0, count);
+        return {0, ReadResult::Error::Failed, 0};
+    }
+    ReadResult result{count, ReadResult::Error::None, 0};
     uint64_t done = 0;
     while (done < count) {
         const uint64_t remaining = count - done;
         Run run;
-        if (position_ >= 0) run = locate(static_cast<uint64_t>(position_) + done);
+        {
+            std::lock_guard lock(locateLock_);
+            if (offset <= UINT64_MAX - done) run = locate(offset + done);
+        }
         const uint64_t length = (run.kind == Run::Kind::Outside || run.length == 0)
                                     ? remaining
                                     : std::min(run.length, remaining);
@@ -24,19 +30,18 @@ bool MappedReader::read(void* buffer, uint32_t count) {
             std::memset(out + done + arrived, 0, length - arrived);
         } else {
             std::memset(out + done, 0, length);
-            if (run.kind == Run::Kind::Outside) complete = false;
+            if (run.kind == Run::Kind::Outside && result.complete()) result = {done, ReadResult::Error::PastEnd, 0};
         }
         done += length;
     }
-    position_ += count;
-    return complete;
+    return result;
 }
 
 bool MappedReader::seek(int64_t offset, uint32_t method) {
     if (!source_) return false;
     int64_t target = 0;
     switch (method) {
-        case FromStart: target = offset + baseOffset; break;
+        case FromStart: target = offset; break;
         case FromCurrent: target = position_ + offset; break;
         case FromEnd: target = static_cast<int64_t>(diskBytes()) + offset; break;
         default: return false;
@@ -46,7 +51,11 @@ bool MappedReader::seek(int64_t offset, uint32_t method) {
         mapped = false;
         return false;
     }
-    const Run run = locate(static_cast<uint64_t>(target));
+    Run run;
+    {
+        std::lock_guard lock(locateLock_);
+        run = locate(static_cast<uint64_t>(target));
+    }
     if (run.kind == Run::Kind::Outside) return false;
     mapped = run.kind == Run::Kind::Stored;
     return true;

@@ -23,36 +23,27 @@ bool RawReader::openSource(const std::string&, std::unique_ptr<platform::ByteSou
     return true;
 }
 
-bool RawReader::read(void* buffer, uint32_t count) {
-    if (!source_) return false;
-    const int64_t got = position_ < 0 ? -1 : platform::readFully(*source_, static_cast<uint64_t>(position_), buffer, count);
+uint64_t RawReader::size() const {
+    if (!source_) return 0;
+    if (auto device = source_->deviceSize()) return *device;
+    return source_->length();
+}
+
+ReadResult RawReader::read(uint64_t offset, void* buffer, size_t count) const {
+    const int64_t got = source_ ? platform::readFully(*source_, offset, buffer, count) : -1;
     const size_t arrived = got > 0 ? static_cast<size_t>(got) : 0;
     // Past the end of the image the caller gets zeros, never stale buffer contents.
     std::memset(static_cast<uint8_t*>(buffer) + arrived, 0, count - arrived);
-    position_ += count;
-    return arrived == count;
-}
-
-bool RawReader::readAt(int64_t offset, void* buffer, uint32_t count) {
-    if (!source_) return false;
-    int64_t target = -1;
-    if (__builtin_add_overflow(offset, baseOffset, &target)) target = -1;
-    const int64_t got = target < 0 ? -1 : platform::readFully(*source_, static_cast<uint64_t>(target), buffer, count);
-    const size_t arrived = got > 0 ? static_cast<size_t>(got) : 0;
-    std::memset(static_cast<uint8_t*>(buffer) + arrived, 0, count - arrived);
-    // Reads that follow continue after this one, as after seek and read.
-    if (target >= 0)
-        position_ = target + count;
-    else
-        position_ += count;
-    return target >= 0 && arrived == count;
+    if (arrived == count) return {count, ReadResult::Error::None, 0};
+    if (got < 0) return {0, ReadResult::Error::Failed, source_ ? source_->lastError() : 0};
+    return {arrived, ReadResult::Error::PastEnd, 0};
 }
 
 bool RawReader::seek(int64_t offset, uint32_t method) {
     if (!source_) return false;
     int64_t target = 0;
     switch (method) {
-        case FromStart: target = offset + baseOffset; break;
+        case FromStart: target = offset; break;
         case FromCurrent: target = position_ + offset; break;
         case FromEnd: target = static_cast<int64_t>(source_->length()) + offset; break;
         default: return false;

@@ -57,7 +57,7 @@ bool VdiReader::openSource(const std::string&, std::unique_ptr<platform::ByteSou
     return true;
 }
 
-MappedReader::Run VdiReader::locate(uint64_t position) {
+MappedReader::Run VdiReader::locate(uint64_t position) const {
     const uint64_t block = position / header_.blockSize;
     if (block >= blockMap.size()) return {};
     const uint64_t within = position % header_.blockSize;

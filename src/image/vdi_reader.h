@@ -36,7 +36,9 @@ public:
     const VdiHeader& header() const { return header_; }
 
 private:
-    Run locate(uint64_t position) override;
+    Run locate(uint64_t position) const override;
+    // What reads can reach: every block the table lists.
+    uint64_t size() const override { return blockMap.size() * uint64_t{header_.blockSize}; }
     uint64_t diskBytes() const override { return header_.diskSize; }
 
     VdiHeader header_;

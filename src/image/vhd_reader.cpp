@@ -54,7 +54,7 @@ bool VhdReader::openSource(const std::string& /*path*/, std::unique_ptr<platform
     return true;
 }
 
-MappedReader::Run VhdReader::locate(uint64_t position) {
+MappedReader::Run VhdReader::locate(uint64_t position) const {
     const uint64_t block = position / kVhdBlockBytes;
     if (block >= blockMap.size()) return {};
     const uint64_t within = position % kVhdBlockBytes;

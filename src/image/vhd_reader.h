@@ -19,7 +19,9 @@ public:
     bool openSource(const std::string& path, std::unique_ptr<platform::ByteSource> source) override;
 
 private:
-    Run locate(uint64_t position) override;
+    Run locate(uint64_t position) const override;
+    // What reads can reach: every block the table lists.
+    uint64_t size() const override { return blockMap.size() * uint64_t{kVhdBlockBytes}; }
     uint64_t diskBytes() const override;
 };
 

@@ -106,7 +106,7 @@ bool VmdkReader::openSource(const std::string&, std::unique_ptr<platform::ByteSo
     return true;
 }
 
-const std::vector<int32_t>* VmdkReader::grainTable(uint64_t directoryIndex) {
+const std::vector<int32_t>* VmdkReader::grainTable(uint64_t directoryIndex) const {
     if (auto found = tables_.find(directoryIndex); found != tables_.end()) return &found->second;
     const int32_t tableSector = directory_[directoryIndex];
     const uint64_t tableBytes = uint64_t{header_.grainTableEntries} * 4;
@@ -123,7 +123,13 @@ const std::vector<int32_t>* VmdkReader::grainTable(uint64_t directoryIndex) {
     return &tables_.emplace(directoryIndex, std::move(table)).first->second;
 }
 
-MappedReader::Run VmdkReader::locate(uint64_t position) {
+uint64_t VmdkReader::size() const {
+    if (flat_) return std::max<uint64_t>(static_cast<uint64_t>(fileLength), state_.totalSectors * kSectorSize);
+    if (!sparse_) return 0;
+    return directory_.size() * sectorsPerTable_ * kSectorSize;
+}
+
+MappedReader::Run VmdkReader::locate(uint64_t position) const {
     if (flat_) {
         const uint64_t end = static_cast<uint64_t>(fileLength);
         if (position >= end) return {Run::Kind::Zero, 0, UINT64_MAX};

@@ -37,9 +37,11 @@ public:
     const VmdkDescriptor& descriptor() const { return descriptor_; }
 
 private:
-    Run locate(uint64_t position) override;
+    Run locate(uint64_t position) const override;
     uint64_t diskBytes() const override { return header_.capacity * kSectorSize; }
-    const std::vector<int32_t>* grainTable(uint64_t directoryIndex);
+    // What reads can reach: the grain directory's span, or a flat extent's file.
+    uint64_t size() const override;
+    const std::vector<int32_t>* grainTable(uint64_t directoryIndex) const;
 
     VmdkHeader header_;
     VmdkDescriptor descriptor_;
@@ -48,8 +50,8 @@ private:
     uint64_t sectorsPerTable_ = 0;
     std::vector<int32_t> directory_;
     // Grain tables already read, by directory index; bounded by kTableCacheBytes.
-    std::unordered_map<uint64_t, std::vector<int32_t>> tables_;
-    uint64_t cachedBytes_ = 0;
+    mutable std::unordered_map<uint64_t, std::vector<int32_t>> tables_;
+    mutable uint64_t cachedBytes_ = 0;
 };
 
 }  // namespace vdrec::image

@@ -5,7 +5,7 @@
 
 namespace vdrec::raw {
 
-AreaReader::AreaReader(image::ImageReader& reader, uint64_t areaBytes) : reader_(reader), areaBytes_(areaBytes) {}
+AreaReader::AreaReader(const image::BlockDevice& reader, uint64_t areaBytes) : reader_(reader), areaBytes_(areaBytes) {}
 
 void AreaReader::setChunk(const uint8_t* bytes, uint64_t offset, uint64_t size) {
     chunk_ = bytes;

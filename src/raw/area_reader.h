@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/image_reader.h"
+#include "image/block_device.h"
 
 namespace vdrec::raw {
 
@@ -13,7 +13,7 @@ class AreaReader {
 public:
     static constexpr uint64_t kPieceBytes = 256 * 1024;
 
-    AreaReader(image::ImageReader& reader, uint64_t areaBytes);
+    AreaReader(const image::BlockDevice& reader, uint64_t areaBytes);
 
     // The chunk the scan holds now; reads inside it are served from memory.
     void setChunk(const uint8_t* bytes, uint64_t offset, uint64_t size);
@@ -29,7 +29,7 @@ private:
     };
     const Piece& piece(uint64_t offset);
 
-    image::ImageReader& reader_;
+    const image::BlockDevice& reader_;
     const uint64_t areaBytes_;
     const uint8_t* chunk_ = nullptr;
     uint64_t chunkOffset_ = 0, chunkSize_ = 0;

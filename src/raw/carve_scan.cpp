@@ -188,24 +188,23 @@ bool Carver::run(platform::UiSink& sink) {
     }
     found_.clear();
     for (Category& category : categories_) category.count = 0;
-    // The area is the selected volume's, whatever base another user of the reader left.
-    reader_.baseOffset = areaStartSector_ * static_cast<int64_t>(kCarveSectorSize);
+    const image::DeviceSlice area = this->area();
     const uint64_t areaBytes = areaBytes_ / kCarveSectorSize * kCarveSectorSize;
     const auto megabytes = static_cast<int64_t>((areaBytes + kMegabyte - 1) / kMegabyte);
     sink.progressRange(0, kProgressUnits);
     sink.progressRange(0, megabytes);
 
-    AreaReader area(reader_, areaBytes);
-    CarveScan scan(*this, area);
+    AreaReader areaReader(area, areaBytes);
+    CarveScan scan(*this, areaReader);
     if (areaBytes > 0) {
-        ChunkStream chunks(reader_, areaBytes);
+        ChunkStream chunks(area, areaBytes);
         uint64_t position = 0;
         bool more = true;
         while (more && waitWhilePaused()) {
             const ChunkStream::Chunk& chunk = chunks.next();
             more = !chunk.last;
             const uint64_t chunkEnd = chunk.offset + chunk.size;
-            area.setChunk(chunk.bytes.data(), chunk.offset, chunk.size);
+            areaReader.setChunk(chunk.bytes.data(), chunk.offset, chunk.size);
             position = std::max(position, chunk.offset);
             while (position < chunkEnd) {
                 if (stop_.load(std::memory_order_relaxed)) break;
@@ -213,7 +212,7 @@ bool Carver::run(platform::UiSink& sink) {
                 position = scan.testSector(position, chunk.bytes.data() + (position - chunk.offset));
                 scan.settle(position);
             }
-            area.setChunk(nullptr, 0, 0);
+            areaReader.setChunk(nullptr, 0, 0);
             chunks.release(position);
             if (stop_.load(std::memory_order_relaxed)) break;
             sink.progressPosition(static_cast<int64_t>(std::min(position, areaBytes) / kMegabyte));

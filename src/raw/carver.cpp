@@ -22,7 +22,12 @@ std::string foundFileName(uint64_t position, std::string_view extension) {
     return platform::format("%lld .", static_cast<long long>(position)) + std::string(extension);
 }
 
-Carver::Carver(image::ImageReader& reader) : reader_(reader) {}
+Carver::Carver(const image::BlockDevice& disk) : disk_(disk) {}
+
+image::DeviceSlice Carver::area() const {
+    if (areaStartSector_ < 0 || static_cast<uint64_t>(areaStartSector_) > UINT64_MAX / kCarveSectorSize) return {};
+    return image::DeviceSlice(disk_, static_cast<uint64_t>(areaStartSector_) * kCarveSectorSize, areaBytes_);
+}
 
 void Carver::addSignatures(std::span<const SignatureRecord> records) {
     for (const SignatureRecord& record : records) {
@@ -91,15 +96,13 @@ SavedFind Carver::save(const FoundFile& file, const std::string& folder) {
     saved.output = results::uniqueOutputPath(folder, results::safeOutputName(file.name));
     auto out = platform::OutputFile::create(saved.output, platform::OutputFile::Mode::CreateNew, saved.error);
     if (!out) return saved;
-    // Saves may run beside the scan, which has set the same base already.
-    const int64_t base = areaStartSector_ * static_cast<int64_t>(kCarveSectorSize);
-    if (reader_.baseOffset != base) reader_.baseOffset = base;
+    const image::DeviceSlice area = this->area();
     // Never past the area, whatever length the find was given.
     const uint64_t end = file.start >= areaBytes_ ? file.start : std::min(areaBytes_, file.start + file.length);
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kSaveBlock, std::max<uint64_t>(end - file.start, 1))));
     for (uint64_t at = file.start; at < end && saved.error == 0;) {
         const auto size = static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), end - at));
-        if (!reader_.readAt(static_cast<int64_t>(at), buffer.data(), size)) {
+        if (!area.readAt(at, buffer.data(), size)) {
             // Zeros stand in for what cannot be read, never the previous block's bytes.
             std::fill_n(buffer.begin(), size, uint8_t{0});
             saved.readFailed = true;

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/ui_sink.h"
 #include "raw/signature.h"
 #include "raw/signature_record.h"
@@ -53,7 +53,7 @@ struct SavedFind {
 
 class Carver {
 public:
-    explicit Carver(image::ImageReader& reader);
+    explicit Carver(const image::BlockDevice& disk);
     Carver(const Carver&) = delete;
     Carver& operator=(const Carver&) = delete;
 
@@ -65,8 +65,7 @@ public:
     const std::vector<Category>& categories() const { return categories_; }
     size_t categoryOf(size_t signatureId) const { return signatureCategory_.at(signatureId); }
 
-    // The area to carve: `bytes` from sector `startSector` of the disk. The reader's base offset
-    // is set to it at every run and save, whatever another user left there.
+    // The area to carve: `bytes` from sector `startSector` of the disk; runs and saves read only it.
     void setArea(int64_t startSector, uint64_t bytes);
     uint64_t areaBytes() const { return areaBytes_; }
 
@@ -99,7 +98,9 @@ private:
     bool waitWhilePaused();
     void registerFind(uint64_t start, uint64_t length, const Signature& signature);
 
-    image::ImageReader& reader_;
+    const image::BlockDevice& disk_;
+    // The area as its own device: offsets of finds are the area's.
+    image::DeviceSlice area() const;
     std::vector<Signature> signatures_;
     std::vector<Category> categories_;
     std::vector<size_t> signatureCategory_;

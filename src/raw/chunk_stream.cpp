@@ -4,7 +4,7 @@
 
 namespace vdrec::raw {
 
-ChunkStream::ChunkStream(image::ImageReader& reader, uint64_t areaBytes) : reader_(reader), areaBytes_(areaBytes) {
+ChunkStream::ChunkStream(const image::BlockDevice& reader, uint64_t areaBytes) : reader_(reader), areaBytes_(areaBytes) {
     for (auto& slot : slots_) slot.bytes.resize(static_cast<size_t>(std::min(kChunkBytes, std::max<uint64_t>(areaBytes, 1))));
     thread_ = std::thread([this] { readAll(); });
 }

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/image_reader.h"
+#include "image/block_device.h"
 
 namespace vdrec::raw {
 
@@ -26,7 +26,7 @@ public:
     };
 
     // Reads [0, areaBytes) of the reader (relative to its base offset).
-    ChunkStream(image::ImageReader& reader, uint64_t areaBytes);
+    ChunkStream(const image::BlockDevice& reader, uint64_t areaBytes);
     ~ChunkStream();
     ChunkStream(const ChunkStream&) = delete;
     ChunkStream& operator=(const ChunkStream&) = delete;
@@ -41,7 +41,7 @@ public:
 private:
     void readAll();
 
-    image::ImageReader& reader_;
+    const image::BlockDevice& reader_;
     const uint64_t areaBytes_;
     Chunk slots_[kSlots];
     std::mutex mutex_;

@@ -16,7 +16,7 @@ public:
         : ParserScanSession(volume, reader, sink) {}
 
     size_t findAnchors(int maxCount) override {
-        parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
+        parser_.attachVolume(slice_, volume_.sizeText);
         parser_.checkBootSector();
         sink_.status("Finding Fat64 entries....");
         const size_t found = parser_.findFatAnchors(maxCount);
@@ -46,7 +46,7 @@ public:
                 buildRootItems();
             }
         } else {
-            parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
+            parser_.attachVolume(slice_, volume_.sizeText);
             if (!parser_.checkBootSector()) {
                 sink_.message("Selected Drive is not in exFat Format");
                 return false;

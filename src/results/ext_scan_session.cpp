@@ -19,7 +19,7 @@ public:
 
     bool run(ScanMode, const AdvancedChoice&) override {
         parser_.stopRequested = false;
-        parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
+        parser_.attachVolume(slice_, volume_.sizeText);
         // Without a superblock or its group descriptors nothing is listed and nothing is said.
         if (parser_.volumeBytes() != 0 && parser_.findSuperblock() && parser_.loadGroupDescriptors()) {
             parser_.readInodeTables();

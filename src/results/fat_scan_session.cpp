@@ -18,7 +18,7 @@ public:
                             kind == FileSystemKind::Fat16 ? fs::fat::FatType::Fat16 : fs::fat::FatType::Fat32) {}
 
     size_t findAnchors(int maxCount) override {
-        parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
+        parser_.attachVolume(slice_, volume_.sizeText);
         parser_.checkBootSector();
         if (fat16()) sink_.status("Finding Fat entries....");
         return parser_.findFatAnchors(maxCount);
@@ -45,7 +45,7 @@ public:
             parser_.linkChildren();
             buildRootItems();
         } else {
-            parser_.attachVolume(reader_, volume_.startSector, volume_.sizeText);
+            parser_.attachVolume(slice_, volume_.sizeText);
             if (!parser_.checkBootSector()) {
                 sink_.message(fat16() ? "Selected Drive is not in Fat16 Format" : "Selected Drive is not in Fat32 Format");
                 return false;

@@ -30,7 +30,7 @@ public:
 
     bool run(ScanMode mode, const AdvancedChoice&) override {
         parser_.stopRequested = false;
-        parser_.attachVolume(reader_, volume_.startSector);
+        parser_.attachVolume(slice_);
         const bool headerRead = parser_.readVolumeHeader();
         bool scanned = false;
         if (mode == ScanMode::Standard) {

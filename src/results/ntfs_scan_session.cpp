@@ -19,7 +19,7 @@ public:
     }
 
     size_t findAnchors(int maxCount) override {
-        parser_.bind(reader_, volume_.startSector, volume_.sizeText);
+        parser_.bind(slice_, volume_.sizeText);
         parser_.readBootSector();
         return static_cast<size_t>(parser_.findMftAnchors(maxCount));
     }
@@ -39,7 +39,7 @@ public:
             parser_.selectMftAnchor(choice.anchorIndex);
             if (choice.sectorsPerCluster > 0) parser_.clusterBytes = uint64_t(choice.sectorsPerCluster) * 512;
         } else {
-            parser_.bind(reader_, volume_.startSector, volume_.sizeText);
+            parser_.bind(slice_, volume_.sizeText);
             parser_.readBootSector();
             // A boot sector may claim more sectors than the disk holds; the scans stop at its end.
             parser_.volumeBytes = std::min(parser_.volumeBytes, bytesToDiskEnd_);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "image/image_reader.h"
 #include "platform/relay_sink.h"
 #include "platform/text_format.h"
 #include "results/scan_session.h"
@@ -13,6 +14,12 @@
 namespace vdrec::results {
 
 inline constexpr std::string_view kScanDone = "Scanning processing done.Select save button to save the data.";
+
+// From `startSector` to the end of the disk; nothing for a start outside it.
+inline image::DeviceSlice volumeSlice(const image::BlockDevice& disk, int64_t startSector) {
+    if (startSector < 0 || static_cast<uint64_t>(startSector) > UINT64_MAX / image::kSectorSize) return {};
+    return image::DeviceSlice::toEnd(disk, static_cast<uint64_t>(startSector) * image::kSectorSize);
+}
 
 template <typename Parser, typename Adapter>
 class ParserScanSession : public ScanSession {
@@ -29,6 +36,7 @@ protected:
                       ParserArgs&&... parserArgs)
         : volume_(volume),
           reader_(reader),
+          slice_(volumeSlice(reader, volume.startSector)),
           sink_(sink),
           parser_(std::forward<ParserArgs>(parserArgs)..., sink_),
           adapter_(parser_),
@@ -43,6 +51,8 @@ protected:
 
     volumes::VolumeEntry volume_;
     image::ImageReader& reader_;
+    // The parser's view of its volume: from its first sector to the end of the disk.
+    image::DeviceSlice slice_;
     platform::RelaySink sink_;
     Parser parser_;
     Adapter adapter_;

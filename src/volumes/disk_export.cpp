@@ -61,7 +61,7 @@ public:
         bool ok = false;
     };
 
-    ReadAhead(image::ImageReader& reader, uint64_t totalBytes) : reader_(reader), totalBytes_(totalBytes) {
+    ReadAhead(const image::BlockDevice& reader, uint64_t totalBytes) : reader_(reader), totalBytes_(totalBytes) {
         for (auto& slot : slots_) slot.bytes.resize(static_cast<size_t>(std::min(kExportChunkBytes, totalBytes)));
         thread_ = std::thread([this] { readAll(); });
     }
@@ -113,7 +113,7 @@ private:
         }
     }
 
-    image::ImageReader& reader_;
+    const image::BlockDevice& reader_;
     const uint64_t totalBytes_;
     Chunk slots_[kSlots];
     std::mutex mutex_;

@@ -30,9 +30,9 @@ public:
     Partition(const image::WizardState& state, platform::UiSink& sink) : state_(state), sink_(sink) {}
 
     // Standard scan: appends every volume of the partition tables to `records`.
-    void scanTables(image::ImageReader& reader, std::vector<VolumeEntry>& records);
+    void scanTables(const image::BlockDevice& reader, std::vector<VolumeEntry>& records);
     // Advanced scan: appends every boot sector / volume header found, calling onFound at once.
-    void scanSignatures(image::ImageReader& reader, std::vector<VolumeEntry>& records);
+    void scanSignatures(const image::BlockDevice& reader, std::vector<VolumeEntry>& records);
 
     bool gptDisk = false;
     bool skipFoundVolumes = true;
@@ -42,10 +42,10 @@ public:
     std::function<void(const VolumeEntry&)> onFound;
 
 private:
-    void walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& records);
-    void walkExtendedChain(image::ImageReader& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
-    void walkGpt(image::ImageReader& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
-    bool readSector(image::ImageReader& reader, uint64_t sector, uint8_t* out);
+    void walkMbr(const image::BlockDevice& reader, std::vector<VolumeEntry>& records);
+    void walkExtendedChain(const image::BlockDevice& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
+    void walkGpt(const image::BlockDevice& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
+    bool readSector(const image::BlockDevice& reader, uint64_t sector, uint8_t* out);
     void append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText, int64_t startSector);
 
     const image::WizardState& state_;

@@ -17,11 +17,10 @@ uint64_t saturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UIN
 
 }  // namespace
 
-void Partition::scanSignatures(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
+void Partition::scanSignatures(const image::BlockDevice& reader, std::vector<VolumeEntry>& records) {
     stopRequested = false;
     sink_.status("Scanning partition.....");
     sink_.progressRange(0, kProgressEnd);
-    reader.baseOffset = 0;
 
     const uint64_t totalSectors = state_.totalSectors;
     const uint64_t lastByte = lastSector > 0 ? static_cast<uint64_t>(lastSector) * image::kSectorSize : 0;

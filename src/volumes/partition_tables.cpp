@@ -70,7 +70,7 @@ TypeName logicalTypeName(uint8_t type, bool exfat) {
 
 }  // namespace
 
-bool Partition::readSector(image::ImageReader& reader, uint64_t sector, uint8_t* out) {
+bool Partition::readSector(const image::BlockDevice& reader, uint64_t sector, uint8_t* out) {
     if (sector > static_cast<uint64_t>(INT64_MAX) / image::kSectorSize) return false;
     return reader.readAt(static_cast<int64_t>(sector * image::kSectorSize), out, image::kSectorSize);
 }
@@ -82,9 +82,8 @@ void Partition::append(std::vector<VolumeEntry>& records, std::string fileSystem
     if (onFound) onFound(records.back());
 }
 
-void Partition::scanTables(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
+void Partition::scanTables(const image::BlockDevice& reader, std::vector<VolumeEntry>& records) {
     sink_.progressRange(0, kProgressEnd);
-    reader.baseOffset = 0;
     uint8_t first[1024];
     const bool readable = reader.readAt(0, first, sizeof first);
     if (readable && gptDisk)
@@ -94,7 +93,7 @@ void Partition::scanTables(image::ImageReader& reader, std::vector<VolumeEntry>&
     sink_.progressPosition(kProgressEnd);
 }
 
-void Partition::walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& records) {
+void Partition::walkMbr(const image::BlockDevice& reader, std::vector<VolumeEntry>& records) {
     uint8_t mbr[512];
     if (!readSector(reader, 0, mbr)) return;
     if (!hasBootSignature(mbr)) {
@@ -122,7 +121,7 @@ void Partition::walkMbr(image::ImageReader& reader, std::vector<VolumeEntry>& re
     }
 }
 
-void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedBase,
+void Partition::walkExtendedChain(const image::BlockDevice& reader, uint64_t extendedBase,
                                   std::vector<VolumeEntry>& records) {
     std::set<uint64_t> visited;
     uint64_t recordOffset = 0;
@@ -131,7 +130,6 @@ void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedB
         // A link outside the disk or back to a record already read ends the chain.
         if (recordSector >= state_.totalSectors || !visited.insert(recordSector).second) return;
         uint8_t record[512];
-        reader.baseOffset = 0;
         if (!readSector(reader, recordSector, record) || !hasBootSignature(record)) return;
         std::optional<uint64_t> link;
         for (int slot = 0; slot < 4; ++slot) {
@@ -159,7 +157,7 @@ void Partition::walkExtendedChain(image::ImageReader& reader, uint64_t extendedB
     }
 }
 
-void Partition::walkGpt(image::ImageReader& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records) {
+void Partition::walkGpt(const image::BlockDevice& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records) {
     if (!hasGptSignature(firstSectors + 512)) {
         sink_.message(kNoPartitionTable);
         return;

@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
         return 0;
     fs::hfsplus::HfsPlusVolume parser(sink);
-    parser.attachVolume(reader, 0);
+    parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0));
     if (parser.readVolumeHeader() && parser.readExtentsOverflow() && parser.readCatalog()) exercise(parser, out);
     fs::hfsplus::HfsPlusVolume deep(sink);
-    deep.attachVolume(reader, 0);
+    deep.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0));
     deep.readVolumeHeader();
     if (deep.scanVolumeForNodes(size)) {
         deep.readFoundCatalogNodes();

@@ -30,7 +30,7 @@ int fuzzReader(const uint8_t* data, size_t size, const char* name) {
     if (state.totalSectors > 0 && state.totalSectors < (1ull << 50))
         reader.readAt(static_cast<int64_t>((state.totalSectors - 1) * 512), buffer.data(), 1024);
     reader.seek(-512, image::ImageReader::FromEnd);
-    reader.read(buffer.data(), 512);
+    reader.readNext(buffer.data(), 512);
     return 0;
 }
 

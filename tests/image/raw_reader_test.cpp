@@ -55,7 +55,7 @@ TEST(RawReader, PartialLastSectorReadsAsBytesThenZerosAndFails) {
     EXPECT_TRUE(std::all_of(sector.begin(), sector.end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST(RawReader, BaseOffsetShiftsEverySeek) {
+TEST(RawReader, SliceReadsItsVolumeFromItsFirstByte) {
     TempDir dir;
     const auto data = numberedSectors(2 * 1048576);
     test::writeFile(dir.file("disk.img"), data);
@@ -63,52 +63,77 @@ TEST(RawReader, BaseOffsetShiftsEverySeek) {
     platform::RecordingSink sink;
     RawReader reader(state, sink);
     ASSERT_TRUE(reader.open(dir.file("disk.img")));
-    reader.baseOffset = 1048576;
+    const DeviceSlice volume(reader, 1048576, 4096);
     std::vector<uint8_t> sector(512);
-    ASSERT_TRUE(reader.readAt(0, sector.data(), 512));
+    ASSERT_TRUE(volume.readAt(0, sector.data(), 512));
     EXPECT_TRUE(std::equal(sector.begin(), sector.end(), data.begin() + 1048576));
-    // Reads continue where the last one ended.
-    ASSERT_TRUE(reader.read(sector.data(), 512));
+    // Nothing past the slice is read: the part outside is zeros and the read says so.
+    std::vector<uint8_t> across(1024, 0xAA);
+    const ReadResult result = volume.read(3584, across.data(), across.size());
+    EXPECT_EQ(result.error, ReadResult::Error::PastEnd);
+    EXPECT_EQ(result.bytes, 512u);
+    EXPECT_TRUE(std::equal(across.begin(), across.begin() + 512, data.begin() + 1048576 + 3584));
+    EXPECT_TRUE(std::all_of(across.begin() + 512, across.end(), [](uint8_t b) { return b == 0; }));
+    // The cursor the first page uses continues where its last read ended.
+    ASSERT_TRUE(reader.seek(1048576));
+    ASSERT_TRUE(reader.readNext(sector.data(), 512));
+    ASSERT_TRUE(reader.readNext(sector.data(), 512));
     EXPECT_TRUE(std::equal(sector.begin(), sector.end(), data.begin() + 1048576 + 512));
+}
+
+TEST(RawReader, ReadPastTheImageIsNeverComplete) {
+    TempDir dir;
+    test::writeFile(dir.file("disk.img"), numberedSectors(4096));
+    WizardState state;
+    platform::RecordingSink sink;
+    RawReader reader(state, sink);
+    ASSERT_TRUE(reader.open(dir.file("disk.img")));
+    EXPECT_EQ(reader.size(), 4096u);
+    std::vector<uint8_t> bytes(1024, 0xAA);
+    const ReadResult result = reader.read(3584, bytes.data(), bytes.size());
+    EXPECT_EQ(result.error, ReadResult::Error::PastEnd);
+    EXPECT_EQ(result.bytes, 512u);
+    EXPECT_TRUE(std::all_of(bytes.begin() + 512, bytes.end(), [](uint8_t b) { return b == 0; }));
+    // A slice that starts past the end holds nothing.
+    EXPECT_EQ(DeviceSlice::toEnd(reader, 8192).size(), 0u);
+    EXPECT_FALSE(DeviceSlice().readAt(0, bytes.data(), 512));
 }
 
 TEST(RawReader, NearbyReadsGiveWhatPositionedReadsGive) {
     TempDir dir;
     // Three pieces and a bit: the last piece reaches past the end of the image.
-    const auto data = numberedSectors(3 * ImageReader::kNearbyPieceBytes + 1024);
+    const auto data = numberedSectors(3 * BlockDevice::kNearbyPieceBytes + 1024);
     test::writeFile(dir.file("disk.img"), data);
     WizardState state;
     platform::RecordingSink sink;
     RawReader reader(state, sink);
     ASSERT_TRUE(reader.open(dir.file("disk.img")));
-    const int64_t piece = ImageReader::kNearbyPieceBytes;
+    const uint64_t piece = BlockDevice::kNearbyPieceBytes;
     struct Case {
-        int64_t offset;
+        uint64_t offset;
         uint32_t count;
     } cases[] = {
-        {0, 1024},                   {1024, 256},  {piece - 512, 1024},  // across two pieces
-        {piece, 512},                {512, 1024},  {3 * piece, 1024},    // the last, short piece
-        {3 * piece + 512, 1024},     // partly past the end
-        {-512, 512},
+        {0, 1024},               {1024, 256}, {piece - 512, 1024},  // across two pieces
+        {piece, 512},            {512, 1024}, {3 * piece, 1024},    // the last, short piece
+        {3 * piece + 512, 1024},  // partly past the end
+        {UINT64_MAX - 511, 512},
     };
-    for (const int64_t base : {int64_t{0}, int64_t{512}}) {
-        reader.baseOffset = base;
+    for (const uint64_t base : {uint64_t{0}, uint64_t{512}}) {
+        const DeviceSlice volume = DeviceSlice::toEnd(reader, base);
         for (const Case& c : cases) {
             std::vector<uint8_t> expected(c.count, 0xAA), got(c.count, 0x55);
-            const bool expectedRead = reader.readAt(c.offset, expected.data(), c.count);
-            const bool gotRead = reader.readNearby(c.offset, got.data(), c.count);
+            const bool expectedRead = volume.readAt(c.offset, expected.data(), c.count);
+            const bool gotRead = volume.readNearby(c.offset, got.data(), c.count);
             EXPECT_EQ(gotRead, expectedRead) << "offset " << c.offset << " base " << base;
             if (expectedRead) {
                 EXPECT_EQ(got, expected) << "offset " << c.offset << " base " << base;
             }
         }
     }
-    // The piece follows the base offset: the same offset read again after a change of base.
+    // Slices of one device share its pieces, each at its own offsets.
     std::vector<uint8_t> sector(512);
-    reader.baseOffset = 0;
-    ASSERT_TRUE(reader.readNearby(1024, sector.data(), 512));
-    reader.baseOffset = 512;
-    ASSERT_TRUE(reader.readNearby(1024, sector.data(), 512));
+    ASSERT_TRUE(DeviceSlice::toEnd(reader, 0).readNearby(1024, sector.data(), 512));
+    ASSERT_TRUE(DeviceSlice::toEnd(reader, 512).readNearby(1024, sector.data(), 512));
     EXPECT_TRUE(std::equal(sector.begin(), sector.end(), data.begin() + 1536));
 }
 

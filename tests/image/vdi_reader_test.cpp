@@ -24,6 +24,8 @@ TEST_F(VdiReaderTest, ZeroBlocksReadAsZeros) {
     std::vector<uint8_t> block(kBlockBytes, 0xCC);
     EXPECT_TRUE(reader_->readAt(8 * kBlockBytes, block.data(), static_cast<uint32_t>(block.size())));
     EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; }));
+    // The cursor says such a position holds no stored data.
+    ASSERT_TRUE(reader_->seek(8 * kBlockBytes));
     EXPECT_FALSE(reader_->mapped);
 }
 

@@ -35,10 +35,10 @@ std::optional<int> ExfatVolume::inferClusterShift(uint64_t heapStart) const {
     // heap's start, after the bitmap and the up-case table.
     constexpr uint64_t kSearchBytes = 16u << 20;
     const uint64_t limit = volumeLimit();
-    if (reader_ == nullptr || heapStart >= limit) return std::nullopt;
+    if (!volume_.attached() || heapStart >= limit) return std::nullopt;
     const uint64_t bytes = std::min(kSearchBytes, limit - heapStart) / image::kSectorSize * image::kSectorSize;
     std::vector<uint8_t> area(bytes);
-    if (bytes == 0 || heapStart > INT64_MAX || !reader_->readAt(static_cast<int64_t>(heapStart), area.data(), static_cast<uint32_t>(bytes)))
+    if (bytes == 0 || heapStart > INT64_MAX || !volume_.readAt(static_cast<int64_t>(heapStart), area.data(), static_cast<uint32_t>(bytes)))
         return std::nullopt;
     const platform::ByteReader in(platform::Bytes(reinterpret_cast<const std::byte*>(area.data()), area.size()));
     for (uint64_t sector = 0; sector < bytes; sector += image::kSectorSize) {
@@ -64,7 +64,7 @@ std::optional<int> ExfatVolume::inferClusterShift(uint64_t heapStart) const {
 
 size_t ExfatVolume::findFatAnchors(int wantedCount) {
     fatAnchors_.clear();
-    if (reader_ == nullptr || wantedCount <= 0) return 0;
+    if (!volume_.attached() || wantedCount <= 0) return 0;
     const auto found = [&](uint64_t offset) {
         if (std::find(fatAnchors_.begin(), fatAnchors_.end(), offset) == fatAnchors_.end()) fatAnchors_.push_back(offset);
     };
@@ -76,7 +76,7 @@ size_t ExfatVolume::findFatAnchors(int wantedCount) {
     for (uint64_t offset = 0; offset < volumeBytes && !stopRequested; offset += kSearchChunkBytes) {
         const uint64_t bytes = std::min(kSearchChunkBytes, volumeBytes - offset);
         chunk.assign(bytes, 0);
-        if (!reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes))) continue;
+        if (!volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes))) continue;
         for (uint64_t at = 0; at + image::kSectorSize <= bytes; at += image::kSectorSize) {
             if (std::memcmp(chunk.data() + at, kFatStart.data(), kFatStart.size()) != 0) continue;
             found(offset + at);
@@ -90,7 +90,7 @@ size_t ExfatVolume::findFatAnchors(int wantedCount) {
 
 size_t ExfatVolume::findHeapAnchors(int wantedCount) {
     heapAnchors_.clear();
-    if (reader_ == nullptr || wantedCount <= 0) return 0;
+    if (!volume_.attached() || wantedCount <= 0) return 0;
     const auto found = [&](uint64_t offset) {
         if (std::find(heapAnchors_.begin(), heapAnchors_.end(), offset) == heapAnchors_.end()) heapAnchors_.push_back(offset);
     };
@@ -102,7 +102,7 @@ size_t ExfatVolume::findHeapAnchors(int wantedCount) {
     for (uint64_t offset = 0; offset < volumeBytes && !stopRequested; offset += kSearchChunkBytes) {
         const uint64_t bytes = std::min(kSearchChunkBytes, volumeBytes - offset);
         chunk.assign(bytes, 0);
-        if (!reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes))) continue;
+        if (!volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes))) continue;
         for (uint64_t at = 0; at + image::kSectorSize <= bytes && !stopRequested; at += image::kSectorSize) {
             if (!std::all_of(chunk.begin() + static_cast<ptrdiff_t>(at), chunk.begin() + static_cast<ptrdiff_t>(at + 8),
                              [](uint8_t b) { return b == 0xFF; }))
@@ -123,21 +123,21 @@ size_t ExfatVolume::findHeapAnchors(int wantedCount) {
 }
 
 bool ExfatVolume::prepareAdvanced(uint64_t fatAnchor, uint64_t heapAnchor, int clusterShift) {
-    if (reader_ == nullptr || clusterShift < 0 || clusterShift > 16 || fatAnchor == 0 || heapAnchor == 0) return false;
+    if (!volume_.attached() || clusterShift < 0 || clusterShift > 16 || fatAnchor == 0 || heapAnchor == 0) return false;
     advanced_ = true;
     geometry_.clusterBytes = uint64_t{image::kSectorSize} << clusterShift;
     geometry_.fatStart = fatAnchor;
     geometry_.heapStart = heapAnchor;
     const uint64_t volumeBytes = volumeLimit();
     geometry_.clusterCount = volumeBytes > heapAnchor ? (volumeBytes - heapAnchor) / geometry_.clusterBytes : 0;
-    fat_.attach(*reader_, fat::FatType::Exfat, fatAnchor, (geometry_.clusterCount + 2) * 4, geometry_.clusterCount + 1);
+    fat_.attach(volume_, fat::FatType::Exfat, fatAnchor, (geometry_.clusterCount + 2) * 4, geometry_.clusterCount + 1);
     return geometry_.clusterCount > 0;
 }
 
 void ExfatVolume::scanForCandidates() {
     candidates_.clear();
     labelPosition_.reset();
-    if (reader_ == nullptr || !advanced_) return;
+    if (!volume_.attached() || !advanced_) return;
     const uint64_t clusterBytes = geometry_.clusterBytes;
     const uint64_t heapBytes = geometry_.clusterCount * clusterBytes;
     const uint64_t chunkBytes = std::max(kScanChunkBytes / clusterBytes, uint64_t{1}) * clusterBytes;
@@ -148,7 +148,7 @@ void ExfatVolume::scanForCandidates() {
         const uint64_t withOverlap = std::min(bytes + kSetOverlapBytes, heapBytes - offset);
         chunk.assign(withOverlap, 0);
         const uint64_t at0 = geometry_.heapStart + offset;
-        if (at0 > INT64_MAX || !reader_->readAt(static_cast<int64_t>(at0), chunk.data(), static_cast<uint32_t>(withOverlap)))
+        if (at0 > INT64_MAX || !volume_.readAt(static_cast<int64_t>(at0), chunk.data(), static_cast<uint32_t>(withOverlap)))
             continue;
         const platform::Bytes span(reinterpret_cast<const std::byte*>(chunk.data()), chunk.size());
         for (uint64_t at = 0; at < bytes; at += kEntryBytes) {
@@ -171,7 +171,7 @@ void ExfatVolume::buildFromCandidates() {
     appendPlaceholder(kRootPlaceholderName);
     appendPlaceholder(kOrphanFolderName);
     entries_[1].parentIndex = 0;
-    if (reader_ == nullptr || !advanced_ || candidates_.empty()) return;
+    if (!volume_.attached() || !advanced_ || candidates_.empty()) return;
     const uint64_t clusterBytes = geometry_.clusterBytes;
     auto clusterOf = [&](uint64_t position) { return (position - geometry_.heapStart) / clusterBytes + 2; };
 
@@ -186,7 +186,7 @@ void ExfatVolume::buildFromCandidates() {
         const uint64_t start = geometry_.heapStart + (clusterOf(position) - 2) * clusterBytes;
         const uint64_t bytes = std::min<uint64_t>(2 * clusterBytes, geometry_.heapStart + geometry_.clusterCount * clusterBytes - start);
         std::fill(buffer.begin(), buffer.end(), 0);
-        if (!reader_->readAt(static_cast<int64_t>(start), buffer.data(), static_cast<uint32_t>(bytes))) return std::nullopt;
+        if (!volume_.readAt(static_cast<int64_t>(start), buffer.data(), static_cast<uint32_t>(bytes))) return std::nullopt;
         return decodeEntrySet(platform::Bytes(reinterpret_cast<const std::byte*>(buffer.data()), buffer.size()),
                               static_cast<size_t>(position - start));
     };

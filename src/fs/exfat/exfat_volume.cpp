@@ -17,9 +17,8 @@ std::optional<uint64_t> ExfatGeometry::clusterOffset(uint64_t cluster) const {
 
 ExfatVolume::ExfatVolume(platform::UiSink& sink) : sink_(sink) {}
 
-void ExfatVolume::attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText) {
-    reader_ = &reader;
-    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
+void ExfatVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+    volume_ = volume;
     const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
     volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
 }
@@ -35,16 +34,16 @@ uint64_t ExfatVolume::volumeLimit() const {
 }
 
 bool ExfatVolume::checkBootSector() {
-    if (reader_ == nullptr) return false;
+    if (!volume_.attached()) return false;
     std::array<std::byte, 512> sector{};
-    if (!reader_->readAt(0, sector.data(), sector.size())) {
+    if (!volume_.readAt(0, sector.data(), sector.size())) {
         sink_.message("cannot read file");
         return false;
     }
     boot_ = decodeExfatBootSector(platform::Bytes(sector.data(), sector.size()));
     const uint64_t backupAt = kBackupBootSector * image::kSectorSize;
     backupBoot_.reset();
-    if (reader_->readAt(static_cast<int64_t>(backupAt), sector.data(), sector.size()))
+    if (volume_.readAt(static_cast<int64_t>(backupAt), sector.data(), sector.size()))
         backupBoot_ = decodeExfatBootSector(platform::Bytes(sector.data(), sector.size()));
     if (!boot_) return false;
     advanced_ = false;
@@ -56,7 +55,7 @@ bool ExfatVolume::checkBootSector() {
     const uint64_t limit = volumeLimit();
     clusters = limit > geometry_.heapStart ? std::min(clusters, (limit - geometry_.heapStart) / geometry_.clusterBytes) : 0;
     geometry_.clusterCount = clusters;
-    fat_.attach(*reader_, fat::FatType::Exfat, geometry_.fatStart, boot_->fatBytes(), clusters + 1);
+    fat_.attach(volume_, fat::FatType::Exfat, geometry_.fatStart, boot_->fatBytes(), clusters + 1);
     return true;
 }
 
@@ -113,7 +112,7 @@ bool ExfatVolume::readClusters(const std::vector<uint64_t>& clusters, std::vecto
         while (k + run < clusters.size() && clusters[k + run] == clusters[k] + run && run * clusterBytes < (4u << 20)) ++run;
         const auto offset = geometry_.clusterOffset(clusters[k]);
         if (!offset || *offset > INT64_MAX ||
-            !reader_->readAt(static_cast<int64_t>(*offset), into.data() + k * clusterBytes, static_cast<uint32_t>(run * clusterBytes)))
+            !volume_.readAt(static_cast<int64_t>(*offset), into.data() + k * clusterBytes, static_cast<uint32_t>(run * clusterBytes)))
             std::fill(into.begin() + static_cast<ptrdiff_t>(k * clusterBytes),
                       into.begin() + static_cast<ptrdiff_t>((k + run) * clusterBytes), std::byte{0});
         k += run;
@@ -122,18 +121,18 @@ bool ExfatVolume::readClusters(const std::vector<uint64_t>& clusters, std::vecto
 }
 
 bool ExfatVolume::loadRootDirectory() {
-    if (!boot_ || reader_ == nullptr) return false;
+    if (!boot_ || !volume_.attached()) return false;
     const auto offset = geometry_.isDataCluster(boot_->rootCluster) ? geometry_.clusterOffset(boot_->rootCluster) : std::nullopt;
     if (!offset || *offset > INT64_MAX) return false;
     std::byte first[512];
-    return reader_->readAt(static_cast<int64_t>(*offset), first, sizeof first);
+    return volume_.readAt(static_cast<int64_t>(*offset), first, sizeof first);
 }
 
 void ExfatVolume::walkRootDirectory() {
     clearEntries();
     advanced_ = false;
     appendPlaceholder(kRootPlaceholderName);
-    if (!boot_ || reader_ == nullptr) return;
+    if (!boot_ || !volume_.attached()) return;
     walkFrom(0, boot_->rootCluster, false, 0);
 }
 

@@ -17,7 +17,7 @@
 #include "fs/exfat/entry_set.h"
 #include "fs/fat/fat_table.h"
 #include "fs/file_system_adapter.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::exfat {
@@ -56,7 +56,7 @@ public:
     explicit ExfatVolume(platform::UiSink& sink);
 
     // Standard mode, in this order.
-    void attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText);
+    void attachVolume(const image::DeviceSlice& volume, const std::string& sizeText);
     bool checkBootSector();
     // False when the root folder's first cluster lies outside the heap or cannot be read.
     bool loadRootDirectory();
@@ -125,7 +125,7 @@ private:
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
-    image::ImageReader* reader_ = nullptr;
+    image::DeviceSlice volume_;
     uint64_t volumeBytes_ = 0;
     std::optional<ExfatBootSector> boot_;
     std::optional<ExfatBootSector> backupBoot_;

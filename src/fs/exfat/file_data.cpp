@@ -117,7 +117,7 @@ bool ExfatVolume::copyData(const EntrySet& set, Write&& write) const {
             const uint64_t at = extent.offset + in;
             if (readable > 0) {
                 const uint32_t request = static_cast<uint32_t>((readable + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
-                if (at > INT64_MAX || !reader_->readAt(static_cast<int64_t>(at), buffer.data(), request)) complete = false;
+                if (at > INT64_MAX || !volume_.readAt(static_cast<int64_t>(at), buffer.data(), request)) complete = false;
                 std::fill(buffer.begin() + static_cast<ptrdiff_t>(readable), buffer.end(), 0);
             }
             if (write(done, buffer.data(), static_cast<size_t>(bytes)) != 0) return false;
@@ -129,7 +129,7 @@ bool ExfatVolume::copyData(const EntrySet& set, Write&& write) const {
 
 CopyResult ExfatVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || !validEntry(index) || entries_[index].set.isFolder()) return result;
+    if (!volume_.attached() || !validEntry(index) || entries_[index].set.isFolder()) return result;
     const EntrySet& set = entries_[index].set;
     bool complete = false;
     // A first cluster outside the heap would copy metadata: nothing is written.
@@ -159,7 +159,7 @@ CopyResult ExfatVolume::saveFile(int64_t index, const std::string& destinationPa
 }
 
 std::optional<std::vector<uint8_t>> ExfatVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || !validEntry(index) || entries_[index].set.isFolder()) return std::nullopt;
+    if (!volume_.attached() || !validEntry(index) || entries_[index].set.isFolder()) return std::nullopt;
     const EntrySet& set = entries_[index].set;
     if (set.dataLength > maxBytes) return std::nullopt;
     std::vector<uint8_t> data(static_cast<size_t>(set.dataLength));

@@ -26,9 +26,8 @@ uint64_t roundToSectors(uint64_t bytes) {
 
 ExtVolume::ExtVolume(platform::UiSink& sink) : sink_(sink) {}
 
-void ExtVolume::attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText) {
-    reader_ = &reader;
-    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
+void ExtVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+    volume_ = volume;
     const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
     volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
 }
@@ -36,10 +35,10 @@ void ExtVolume::attachVolume(image::ImageReader& reader, int64_t startSector, co
 bool ExtVolume::stopConsumed() { return stopRequested.exchange(false); }
 
 bool ExtVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
-    if (reader_ == nullptr || offset > INT64_MAX || bytes > UINT32_MAX) return false;
+    if (!volume_.attached() || offset > INT64_MAX || bytes > UINT32_MAX) return false;
     // Not cleared: a failed read is never used, and a successful one fills the buffer.
     into.resize(static_cast<size_t>(roundToSectors(bytes)));
-    const bool read = reader_->readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
+    const bool read = volume_.readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
     into.resize(static_cast<size_t>(bytes));
     return read;
 }
@@ -48,14 +47,14 @@ bool ExtVolume::readData(uint64_t offset, std::vector<std::byte>& into, uint64_t
     // Only a read that starts shortly after the thread's previous one takes the piece: on an
     // aged volume, where small files lie apart, a piece per file would copy far more than read.
     thread_local uint64_t previousEnd = UINT64_MAX;
-    const bool following = offset >= previousEnd && offset - previousEnd < image::ImageReader::kNearbyPieceBytes;
+    const bool following = offset >= previousEnd && offset - previousEnd < image::BlockDevice::kNearbyPieceBytes;
     const uint64_t sectors = roundToSectors(bytes);
     previousEnd = offset + sectors;
-    if (!following || reader_ == nullptr || offset > INT64_MAX || sectors > image::ImageReader::kNearbyPieceBytes)
+    if (!following || !volume_.attached() || offset > INT64_MAX || sectors > image::BlockDevice::kNearbyPieceBytes)
         return readBytes(offset, into, bytes);
     into.resize(static_cast<size_t>(sectors));
-    const bool read = reader_->readNearby(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(sectors),
-                                          image::ImageReader::Nearby::FileData);
+    const bool read = volume_.readNearby(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(sectors),
+                                          image::BlockDevice::Nearby::FileData);
     into.resize(static_cast<size_t>(bytes));
     return read;
 }

@@ -16,7 +16,7 @@
 #include "fs/ext/inode.h"
 #include "fs/ext/superblock.h"
 #include "fs/file_system_adapter.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/bulk_allocator.h"
 #include "platform/ui_sink.h"
 
@@ -52,7 +52,7 @@ public:
     explicit ExtVolume(platform::UiSink& sink);
 
     // The scan, in this order.
-    void attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText);
+    void attachVolume(const image::DeviceSlice& volume, const std::string& sizeText);
     uint64_t volumeBytes() const { return volumeBytes_; }
     bool findSuperblock();
     bool loadGroupDescriptors();
@@ -120,7 +120,7 @@ private:
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
-    image::ImageReader* reader_ = nullptr;
+    image::DeviceSlice volume_;
     uint64_t volumeBytes_ = 0;
     std::optional<Superblock> superblock_;
     uint64_t superblockOffset_ = 0;

@@ -36,7 +36,7 @@ std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
     const uint64_t group = (inode - 1) / sb.inodesPerGroup;
     if (group >= groups_.size() || groups_[group].inodeTable >= volumeBlocks_) return std::nullopt;
     const uint64_t offset = groups_[group].inodeTable * sb.blockBytes + (inode - 1) % sb.inodesPerGroup * sb.inodeBytes;
-    if (reader_ == nullptr || offset > INT64_MAX) return std::nullopt;
+    if (!volume_.attached() || offset > INT64_MAX) return std::nullopt;
     // Saving asks for inodes mostly in ascending runs (a folder's files were made together),
     // so most come from a piece of table already read.
     // Whole sectors, as every read of the volume.
@@ -47,7 +47,7 @@ std::optional<Inode> ExtVolume::readInode(uint32_t inode) const {
         return decodeInode(platform::Bytes(bytes.data(), bytes.size()));
     }
     std::array<std::byte, kMaxInodeBytes> bytes;
-    if (!reader_->readNearby(static_cast<int64_t>(offset), bytes.data(), static_cast<uint32_t>(sectorBytes)))
+    if (!volume_.readNearby(static_cast<int64_t>(offset), bytes.data(), static_cast<uint32_t>(sectorBytes)))
         return std::nullopt;
     return decodeInode(platform::Bytes(bytes.data(), static_cast<size_t>(sb.inodeBytes)));
 }
@@ -113,7 +113,7 @@ uint64_t ExtVolume::dataSize(int64_t index) const {
 
 CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || !superblock_ || !validEntry(index)) return result;
+    if (!volume_.attached() || !superblock_ || !validEntry(index)) return result;
     const ExtEntry& e = entries_[static_cast<size_t>(index)];
     if (!e.isFile()) return result;
     const auto inode = readInode(e.inode);
@@ -197,7 +197,7 @@ CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath
 }
 
 std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || !superblock_ || !validEntry(index)) return std::nullopt;
+    if (!volume_.attached() || !superblock_ || !validEntry(index)) return std::nullopt;
     const ExtEntry& e = entries_[static_cast<size_t>(index)];
     if (!e.isFile() || e.size > maxBytes) return std::nullopt;
     const auto inode = readInode(e.inode);

@@ -67,7 +67,7 @@ std::optional<int> FatVolume::bootSectorsPerCluster() const {
 
 size_t FatVolume::findFatAnchors(int wantedCount) {
     anchors_.clear();
-    if (reader_ == nullptr) return 0;
+    if (!volume_.attached()) return 0;
     const size_t wanted = wantedCount < 1 ? 3 : static_cast<size_t>(wantedCount);
     // Without a size the volume runs to the end of the disk.
     const uint64_t limit = volumeBytes_ != 0 ? volumeBytes_ : UINT64_MAX;
@@ -82,7 +82,7 @@ size_t FatVolume::findFatAnchors(int wantedCount) {
                                     static_cast<double>(shownSize)));
         const uint64_t bytes = std::min<uint64_t>(kAnchorChunkBytes, limit - offset);
         if (offset > INT64_MAX) break;
-        const bool inside = reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
+        const bool inside = volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
         for (uint64_t sector = 0; sector + 512 <= bytes && anchors_.size() < wanted; sector += 512) {
             const uint32_t lastBefore = previousLastEntry;
             previousLastEntry = type_ == FatType::Fat16 ? le32(chunk.data() + sector + 508) >> 16
@@ -109,7 +109,7 @@ size_t FatVolume::findFatAnchors(int wantedCount) {
 
 bool FatVolume::prepareAdvanced(size_t anchorIndex, int sectorsPerCluster) {
     advanced_ = true;
-    if (reader_ == nullptr || anchorIndex >= anchors_.size()) return false;
+    if (!volume_.attached() || anchorIndex >= anchors_.size()) return false;
     if (sectorsPerCluster <= 0) sectorsPerCluster = bootSectorsPerCluster().value_or(8);
     const uint64_t clusterBytes = 512 * static_cast<uint64_t>(std::min(sectorsPerCluster, 512));
     const uint64_t entryBytes = type_ == FatType::Fat16 ? 2 : 4;
@@ -139,7 +139,7 @@ bool FatVolume::prepareAdvanced(size_t anchorIndex, int sectorsPerCluster) {
     const uint64_t searchEnd = std::min<uint64_t>(afterFats + kDotSearchBytes, volumeBytes_ ? volumeBytes_ : UINT64_MAX);
     for (uint64_t offset = afterFats; offset < searchEnd && !dataOffset; offset += chunk.size()) {
         if (offset > INT64_MAX) break;
-        const bool inside = reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(chunk.size()));
+        const bool inside = volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(chunk.size()));
         for (uint64_t sector = 0; sector + 64 <= chunk.size() && !dataOffset; sector += 512) {
             const auto dot = decodeShortEntry(platform::Bytes(chunk.data() + sector, 32));
             const auto dotDot = decodeShortEntry(platform::Bytes(chunk.data() + sector + 32, 32));
@@ -164,11 +164,11 @@ bool FatVolume::prepareAdvanced(size_t anchorIndex, int sectorsPerCluster) {
     } else {
         geometry_.dataOffset = dataOffset.value_or(afterFats);
     }
-    fat_.attach(*reader_, type_, anchor, fatBytes, lastClusterOf(geometry_.dataOffset, clusterBytes));
+    fat_.attach(volume_, type_, anchor, fatBytes, lastClusterOf(geometry_.dataOffset, clusterBytes));
     rootDirectory_.clear();
     if (type_ == FatType::Fat16) {
         rootDirectory_.resize(geometry_.rootDirBytes);
-        reader_->readAt(static_cast<int64_t>(geometry_.rootDirOffset), rootDirectory_.data(),
+        volume_.readAt(static_cast<int64_t>(geometry_.rootDirOffset), rootDirectory_.data(),
                         static_cast<uint32_t>(rootDirectory_.size()));
     }
     return true;
@@ -200,7 +200,7 @@ bool FatVolume::slotIsCandidate(platform::Bytes slot, uint64_t lastCluster) cons
 void FatVolume::scanForCandidates() {
     candidates_.clear();
     candidateSlots_.clear();
-    if (reader_ == nullptr || geometry_.clusterBytes == 0) return;
+    if (!volume_.attached() || geometry_.clusterBytes == 0) return;
     const uint64_t start = geometry_.dataOffset;
     const uint64_t end = *geometry_.clusterOffset(fat_.lastCluster() + 1);
     const uint64_t total = end > start ? end - start : 0;
@@ -211,7 +211,7 @@ void FatVolume::scanForCandidates() {
         if (stopRequested.exchange(false)) break;
         const uint64_t bytes = std::min(chunkBytes, end - offset);
         if (offset > INT64_MAX) break;
-        const bool inside = reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
+        const bool inside = volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
         for (uint64_t slot = 0; slot + kSlotBytes <= bytes; slot += kSlotBytes)
             if (slotIsCandidate(platform::Bytes(chunk.data() + slot, kSlotBytes), fat_.lastCluster())) {
                 candidates_.push_back(offset + slot);
@@ -237,7 +237,7 @@ void FatVolume::buildFromCandidates() {
     folder.attributes = attribute::kDirectory;
     appendEntry(folder, kRootPlaceholderName, false, 0, kNoSlot);
     appendEntry(folder, kOrphanFolderName, false, 0, kNoSlot);
-    if (reader_ == nullptr || geometry_.clusterBytes == 0) return;
+    if (!volume_.attached() || geometry_.clusterBytes == 0) return;
 
     // The tree the root still reaches, as the standard walk finds it.
     walkFromRoot();

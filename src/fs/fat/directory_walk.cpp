@@ -43,10 +43,10 @@ std::optional<uint64_t> FatVolume::nextDirectoryCluster(uint64_t cluster) const 
 
 bool FatVolume::readDirectoryCluster(uint64_t cluster, std::vector<std::byte>& into) {
     const auto offset = geometry_.clusterOffset(cluster);
-    if (!offset || reader_ == nullptr || *offset > INT64_MAX) return false;
+    if (!offset || !volume_.attached() || *offset > INT64_MAX) return false;
     if (volumeBytes_ != 0 && advanced_ && *offset >= volumeBytes_) return false;
     into.assign(geometry_.clusterBytes, std::byte{0});
-    reader_->readAt(static_cast<int64_t>(*offset), into.data(), static_cast<uint32_t>(into.size()));
+    volume_.readAt(static_cast<int64_t>(*offset), into.data(), static_cast<uint32_t>(into.size()));
     return true;
 }
 

@@ -4,9 +4,9 @@
 
 namespace vdrec::fs::fat {
 
-void FatTable::attach(image::ImageReader& reader, FatType type, uint64_t offset, uint64_t bytes, uint64_t lastCluster) {
+void FatTable::attach(const image::DeviceSlice& volume, FatType type, uint64_t offset, uint64_t bytes, uint64_t lastCluster) {
     std::lock_guard guard(lock_);
-    reader_ = &reader;
+    volume_ = volume;
     type_ = type;
     offset_ = offset;
     bytes_ = bytes;
@@ -25,7 +25,7 @@ const std::vector<uint8_t>& FatTable::page(uint64_t index) const {
     // Whole sectors: the reader reads in 512-byte units.
     std::vector<uint8_t> bytes((length + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
     const uint64_t at = offset_ + start;
-    if (reader_ != nullptr && at <= INT64_MAX) reader_->readAt(static_cast<int64_t>(at), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (volume_.attached() && at <= INT64_MAX) volume_.readAt(static_cast<int64_t>(at), bytes.data(), static_cast<uint32_t>(bytes.size()));
     bytes.resize(length);
     return pages_.emplace(index, std::move(bytes)).first->second;
 }

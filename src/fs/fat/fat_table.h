@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fs/fat/fat_boot_sector.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 
 namespace vdrec::fs::fat {
 
@@ -19,7 +19,7 @@ public:
     FatTable() = default;
     // `offset`: the FAT copy's first byte in the volume; `bytes`: its length. Clusters 2 to
     // `lastCluster` are the volume's; anything else in a chain ends it.
-    void attach(image::ImageReader& reader, FatType type, uint64_t offset, uint64_t bytes, uint64_t lastCluster);
+    void attach(const image::DeviceSlice& volume, FatType type, uint64_t offset, uint64_t bytes, uint64_t lastCluster);
 
     // The raw entry of `cluster` (FAT32: the low 28 bits); nullopt when outside the table.
     std::optional<uint32_t> entry(uint64_t cluster) const;
@@ -39,7 +39,7 @@ private:
 
     const std::vector<uint8_t>& page(uint64_t index) const;
 
-    image::ImageReader* reader_ = nullptr;
+    image::DeviceSlice volume_;
     FatType type_ = FatType::Fat16;
     uint64_t offset_ = 0;
     uint64_t bytes_ = 0;

@@ -17,17 +17,16 @@ std::optional<uint64_t> FatGeometry::clusterOffset(uint64_t cluster) const {
 
 FatVolume::FatVolume(FatType type, platform::UiSink& sink) : type_(type), sink_(sink) {}
 
-void FatVolume::attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText) {
-    reader_ = &reader;
-    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
+void FatVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+    volume_ = volume;
     const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
     volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
 }
 
 bool FatVolume::checkBootSector() {
-    if (reader_ == nullptr) return false;
+    if (!volume_.attached()) return false;
     std::array<std::byte, 512> sector{};
-    reader_->readAt(0, sector.data(), sector.size());
+    volume_.readAt(0, sector.data(), sector.size());
     const auto boot = decodeFatBootSector(platform::Bytes(sector.data(), sector.size()));
     if (!boot || boot->type != type_) return false;
     boot_ = boot;
@@ -47,18 +46,18 @@ uint64_t FatVolume::lastClusterOf(uint64_t dataOffset, uint64_t clusterBytes) co
 }
 
 void FatVolume::loadFat() {
-    if (!boot_ || reader_ == nullptr) return;
-    fat_.attach(*reader_, type_, boot_->fatOffset(), boot_->fatBytes(),
+    if (!boot_ || !volume_.attached()) return;
+    fat_.attach(volume_, type_, boot_->fatOffset(), boot_->fatBytes(),
                 lastClusterOf(geometry_.dataOffset, geometry_.clusterBytes));
 }
 
 void FatVolume::loadRootDirectory() {
     rootDirectory_.clear();
-    if (!boot_ || reader_ == nullptr || type_ != FatType::Fat16) return;
+    if (!boot_ || !volume_.attached() || type_ != FatType::Fat16) return;
     // At most 65535 slots: the field is 16 bits wide.
     rootDirectory_.resize(geometry_.rootDirBytes);
     if (geometry_.rootDirOffset <= INT64_MAX)
-        reader_->readAt(static_cast<int64_t>(geometry_.rootDirOffset), rootDirectory_.data(),
+        volume_.readAt(static_cast<int64_t>(geometry_.rootDirOffset), rootDirectory_.data(),
                         static_cast<uint32_t>(rootDirectory_.size()));
 }
 

@@ -21,7 +21,7 @@
 #include "fs/fat/fat_entry.h"
 #include "fs/fat/fat_table.h"
 #include "fs/file_system_adapter.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/ui_sink.h"
 
 namespace vdrec::fs::fat {
@@ -56,7 +56,7 @@ public:
     FatVolume(FatType type, platform::UiSink& sink);
 
     // Standard mode, in this order.
-    void attachVolume(image::ImageReader& reader, int64_t startSector, const std::string& sizeText);
+    void attachVolume(const image::DeviceSlice& volume, const std::string& sizeText);
     bool checkBootSector();
     void loadFat();
     void loadRootDirectory();
@@ -123,7 +123,7 @@ private:
 
     FatType type_;
     platform::UiSink& sink_;
-    image::ImageReader* reader_ = nullptr;
+    image::DeviceSlice volume_;
     uint64_t volumeBytes_ = 0;
     std::optional<FatBootSector> boot_;
     FatGeometry geometry_;

@@ -78,7 +78,7 @@ std::vector<FatVolume::Extent> FatVolume::fileExtents(const FatEntry& entry, boo
 
 CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || !validEntry(index) || entries_[index].isFolder()) return result;
+    if (!volume_.attached() || !validEntry(index) || entries_[index].isFolder()) return result;
     const FatEntry& entry = entries_[index];
     bool complete = false;
     const std::vector<Extent> extents = fileExtents(entry, complete);
@@ -95,7 +95,7 @@ CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath
             const uint64_t bytes = std::min(kCopyChunkBytes, extent.bytes - done);
             buffer.resize((bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
             const uint64_t at = extent.offset + done;
-            if (at > INT64_MAX || !reader_->readAt(static_cast<int64_t>(at), buffer.data(), static_cast<uint32_t>(buffer.size())))
+            if (at > INT64_MAX || !volume_.readAt(static_cast<int64_t>(at), buffer.data(), static_cast<uint32_t>(buffer.size())))
                 complete = false;
             error = file->writeAt(written, buffer.data(), static_cast<size_t>(bytes));
             if (error == 0) written += bytes;
@@ -118,7 +118,7 @@ CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath
 }
 
 std::optional<std::vector<uint8_t>> FatVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || !validEntry(index) || entries_[index].isFolder()) return std::nullopt;
+    if (!volume_.attached() || !validEntry(index) || entries_[index].isFolder()) return std::nullopt;
     const FatEntry& entry = entries_[index];
     if (entry.slot.size > maxBytes) return std::nullopt;
     bool complete = false;
@@ -130,7 +130,7 @@ std::optional<std::vector<uint8_t>> FatVolume::readData(int64_t index, size_t ma
     for (const Extent& extent : extents) {
         buffer.resize((extent.bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
         if (extent.offset > INT64_MAX ||
-            !reader_->readAt(static_cast<int64_t>(extent.offset), buffer.data(), static_cast<uint32_t>(buffer.size())))
+            !volume_.readAt(static_cast<int64_t>(extent.offset), buffer.data(), static_cast<uint32_t>(buffer.size())))
             return std::nullopt;
         std::memcpy(data.data() + filled, buffer.data(), static_cast<size_t>(extent.bytes));
         filled += static_cast<size_t>(extent.bytes);

@@ -25,7 +25,7 @@ bool HfsPlusVolume::scanVolumeForNodes(uint64_t volumeBytes) {
     found_ = {};
     catalogLeaves_.clear();
     catalogNodeBytes_ = 0;
-    if (reader_ == nullptr || volumeBytes < kMinNodeBytes || (blockBytes_ != 0 && volumeBytes < blockBytes_)) {
+    if (!volume_.attached() || volumeBytes < kMinNodeBytes || (blockBytes_ != 0 && volumeBytes < blockBytes_)) {
         sink_.status("BlockSize not valid .Aborting..");
         return false;
     }

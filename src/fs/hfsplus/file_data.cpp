@@ -35,7 +35,7 @@ uint64_t HfsPlusVolume::dataSize(int64_t index) const {
 
 CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destinationPath) const {
     CopyResult result;
-    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return result;
+    if (!volume_.attached() || blockBytes_ == 0 || !validEntry(index)) return result;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder) return result;
     const uint64_t size = e.data.logicalSize;
@@ -91,7 +91,7 @@ CopyResult HfsPlusVolume::saveFile(int64_t index, const std::string& destination
 }
 
 std::optional<std::vector<uint8_t>> HfsPlusVolume::readData(int64_t index, size_t maxBytes) const {
-    if (reader_ == nullptr || blockBytes_ == 0 || !validEntry(index)) return std::nullopt;
+    if (!volume_.attached() || blockBytes_ == 0 || !validEntry(index)) return std::nullopt;
     const HfsEntry& e = entries_[static_cast<size_t>(index)];
     if (e.folder || e.data.logicalSize > maxBytes) return std::nullopt;
     std::vector<std::byte> bytes;

@@ -118,16 +118,15 @@ std::string hfsModeText(uint16_t mode) {
 
 HfsPlusVolume::HfsPlusVolume(platform::UiSink& sink) : sink_(sink) {}
 
-void HfsPlusVolume::attachVolume(image::ImageReader& reader, int64_t startSector) {
-    reader_ = &reader;
+void HfsPlusVolume::attachVolume(const image::DeviceSlice& volume) {
+    volume_ = volume;
     deepMode_ = false;
-    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
 }
 
 bool HfsPlusVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
-    if (reader_ == nullptr || offset > INT64_MAX || bytes > UINT32_MAX) return false;
+    if (!volume_.attached() || offset > INT64_MAX || bytes > UINT32_MAX) return false;
     into.resize(static_cast<size_t>(roundToSectors(bytes)));
-    const bool read = reader_->readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
+    const bool read = volume_.readAt(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(into.size()));
     into.resize(static_cast<size_t>(bytes));
     return read;
 }
@@ -149,7 +148,7 @@ bool HfsPlusVolume::readVolumeHeader() {
 
 bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset, std::vector<std::byte>& into,
                              uint64_t bytes) const {
-    if (reader_ == nullptr || bytes > UINT32_MAX) return false;
+    if (!volume_.attached() || bytes > UINT32_MAX) return false;
     // Resized, not cleared: a reused buffer keeps its pages, and every byte is read over below.
     into.resize(static_cast<size_t>(bytes));
     const uint64_t blockBytes = blockBytes_;
@@ -167,7 +166,7 @@ bool HfsPlusVolume::readFork(const std::vector<Extent>& extents, uint64_t offset
             const uint64_t at = extent.startBlock * blockBytes + inside;
             // Whole sectors go straight into place; only a ragged piece takes a detour.
             if (length % image::kSectorSize == 0 && at <= INT64_MAX) {
-                if (!reader_->readAt(static_cast<int64_t>(at), into.data() + done, static_cast<uint32_t>(length))) return false;
+                if (!volume_.readAt(static_cast<int64_t>(at), into.data() + done, static_cast<uint32_t>(length))) return false;
             } else {
                 if (!readBytes(at, piece, length)) return false;
                 std::copy(piece.begin(), piece.end(), into.begin() + static_cast<ptrdiff_t>(done));
@@ -304,8 +303,11 @@ bool HfsPlusVolume::readCatalog() {
     // is the header's word, so no more are reserved than the catalog file, and the image file
     // under it, could hold.
     const auto reserve = [&] {
-        const uint64_t imageBytes = reader_->fileLength > 0 ? static_cast<uint64_t>(reader_->fileLength) : 0;
-        const uint64_t expected = std::min({leafRecords / 2 + 1, forkBytes / kMinRecordBytes, imageBytes / kMinRecordBytes});
+        // A sparse container's volume may be far larger than its file: a reservation is only a
+        // hint, so it is also held to what a large real catalog needs.
+        constexpr uint64_t kMostReserved = uint64_t{1} << 22;
+        const uint64_t expected = std::min({leafRecords / 2 + 1, forkBytes / kMinRecordBytes,
+                                            volume_.size() / kMinRecordBytes, kMostReserved});
         entries_.reserve(static_cast<size_t>(expected));
         namePool_.reserve(static_cast<size_t>(expected) * 24);
     };

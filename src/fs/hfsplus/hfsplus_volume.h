@@ -15,7 +15,7 @@
 
 #include "fs/file_system_adapter.h"
 #include "fs/hfsplus/node_search.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/byte_reader.h"
 #include "platform/file_times.h"
 #include "platform/ui_sink.h"
@@ -82,7 +82,7 @@ public:
 
     // The standard scan, in this order; each step but the last two fails on a volume it cannot
     // read.
-    void attachVolume(image::ImageReader& reader, int64_t startSector);
+    void attachVolume(const image::DeviceSlice& volume);
     bool readVolumeHeader();
     bool readExtentsOverflow();
     bool readCatalog();
@@ -140,7 +140,7 @@ private:
     std::vector<Extent> foundExtentsFile() const;
 
     platform::UiSink& sink_;
-    image::ImageReader* reader_ = nullptr;
+    image::DeviceSlice volume_;
     std::optional<VolumeHeader> header_;
     uint32_t blockBytes_ = 0;
     uint64_t volumeBlocks_ = 0;

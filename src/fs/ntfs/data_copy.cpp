@@ -18,9 +18,9 @@ uint64_t saturatingMul(uint64_t a, uint64_t b) {
 
 class StreamCopier {
 public:
-    StreamCopier(image::ImageReader& reader, const VolumeGeometry& volume, const DataStream& stream,
+    StreamCopier(const image::DeviceSlice& device, const VolumeGeometry& volume, const DataStream& stream,
                  const DataSink& sink)
-        : reader_(reader), volume_(volume), stream_(stream), sink_(sink) {
+        : device_(device), volume_(volume), stream_(stream), sink_(sink) {
         result_.length = stream.outputLength(volume.clusterBytes);
         result_.complete = stream.complete && stream.realSize <= result_.length;
     }
@@ -49,7 +49,7 @@ private:
     void readClusters(uint64_t lcn, uint8_t* into, size_t bytes) {
         const uint64_t offset = saturatingMul(lcn, volume_.clusterBytes);
         const size_t sectorBytes = (bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize;
-        if (offset > INT64_MAX || !reader_.readAt(static_cast<int64_t>(offset), into, static_cast<uint32_t>(sectorBytes)))
+        if (offset > INT64_MAX || !device_.readAt(static_cast<int64_t>(offset), into, static_cast<uint32_t>(sectorBytes)))
             result_.complete = false;
     }
 
@@ -181,7 +181,7 @@ private:
         emit(unitStart, unit.data(), unit.size());
     }
 
-    image::ImageReader& reader_;
+    const image::DeviceSlice& device_;
     const VolumeGeometry& volume_;
     const DataStream& stream_;
     const DataSink& sink_;
@@ -196,9 +196,9 @@ uint64_t DataStream::outputLength(uint64_t clusterBytes) const {
     return std::min(realSize, saturatingMul(totalClusters(runs), clusterBytes));
 }
 
-StreamCopyResult copyDataStream(image::ImageReader& reader, const VolumeGeometry& volume,
+StreamCopyResult copyDataStream(const image::DeviceSlice& device, const VolumeGeometry& volume,
                                 const DataStream& stream, const DataSink& sink) {
-    return StreamCopier(reader, volume, stream, sink).run();
+    return StreamCopier(device, volume, stream, sink).run();
 }
 
 }  // namespace vdrec::fs::ntfs

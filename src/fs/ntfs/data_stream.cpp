@@ -41,7 +41,7 @@ std::vector<uint8_t> NtfsVolume::readAttributeListContent(const MftRecord& recor
     list.realSize = std::min({attribute.realSize, kMaxAttributeListBytes, volumeBytes});
     list.initializedSize = std::min(attribute.initializedSize, list.realSize);
     std::vector<uint8_t> content;
-    const auto copied = copyDataStream(*reader_, geometry(), list, [&](uint64_t offset, const uint8_t* data, size_t size) {
+    const auto copied = copyDataStream(volume_, geometry(), list, [&](uint64_t offset, const uint8_t* data, size_t size) {
         if (content.size() < offset + size) content.resize(offset + size);
         std::copy(data, data + size, content.begin() + static_cast<ptrdiff_t>(offset));
         return 0;

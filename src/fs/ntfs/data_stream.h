@@ -8,7 +8,7 @@
 
 #include "fs/ntfs/mft_record.h"
 #include "fs/ntfs/run_list.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 
 namespace vdrec::fs::ntfs {
 
@@ -45,7 +45,7 @@ struct VolumeGeometry {
 
 // Copies the stream into `sink`. Holes, unreadable clusters and bytes past the initialized size
 // are not passed to the sink: they read as zeros once the caller sets the file length.
-StreamCopyResult copyDataStream(image::ImageReader& reader, const VolumeGeometry& volume,
+StreamCopyResult copyDataStream(const image::DeviceSlice& device, const VolumeGeometry& volume,
                                 const DataStream& stream, const DataSink& sink);
 
 // Compressed NTFS data is always laid out in units of 16 clusters; other unit fields are damage.

@@ -77,7 +77,7 @@ void NtfsVolume::fillTimesAndAttributes(int64_t index, ListTexts& texts) {
 
 CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPath) {
     CopyResult result;
-    if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
+    if (!volume_.attached() || index < 0 || static_cast<uint64_t>(index) >= entries_.size() || !entries_[index].hasName)
         return result;
     const int64_t record = recordIndex(index);
     // Runs kept while parsing spare reading the record again; they were taken from a FILE record.
@@ -99,7 +99,7 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
     StreamCopyResult copied;
     uint64_t writtenEnd = 0;
     if (stream.present) {
-        copied = copyDataStream(*reader_, geometry(), stream, [&](uint64_t offset, const uint8_t* data, size_t size) {
+        copied = copyDataStream(volume_, geometry(), stream, [&](uint64_t offset, const uint8_t* data, size_t size) {
             const int written = file->writeAt(offset, data, size);
             if (written == 0) {
                 result.bytesWritten += size;
@@ -141,14 +141,14 @@ std::optional<std::pair<platform::UnixTime, platform::UnixTime>> NtfsVolume::rec
 }
 
 std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t maxBytes) {
-    if (reader_ == nullptr) return std::nullopt;
+    if (!volume_.attached()) return std::nullopt;
     bool recordIsFile = false;
     const DataStream stream = readDataStream(recordIndex(index), &recordIsFile);
     if (!recordIsFile || entries_[index].isFolder()) return std::nullopt;
     if (!stream.present) return std::vector<uint8_t>{};
     if (stream.outputLength(geometry().clusterBytes) > maxBytes) return std::nullopt;
     std::vector<uint8_t> data(stream.outputLength(geometry().clusterBytes));
-    const auto copied = copyDataStream(*reader_, geometry(), stream, [&](uint64_t offset, const uint8_t* bytes, size_t size) {
+    const auto copied = copyDataStream(volume_, geometry(), stream, [&](uint64_t offset, const uint8_t* bytes, size_t size) {
         std::memcpy(data.data() + offset, bytes, size);
         return 0;
     });

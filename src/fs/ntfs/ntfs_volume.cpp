@@ -26,17 +26,15 @@ NtfsVolume::NtfsVolume(platform::UiSink& sink)
 
 NtfsVolume::~NtfsVolume() = default;
 
-void NtfsVolume::bind(image::ImageReader& reader, int64_t startSector, std::string sizeText) {
-    reader_ = &reader;
-    startSector_ = startSector;
+void NtfsVolume::bind(const image::DeviceSlice& volume, std::string sizeText) {
+    volume_ = volume;
     sizeText_ = std::move(sizeText);
-    reader.baseOffset = startSector * static_cast<int64_t>(image::kSectorSize);
 }
 
 bool NtfsVolume::readBootSector() {
-    if (reader_ == nullptr) return false;
+    if (!volume_.attached()) return false;
     std::array<std::byte, 512> sector{};
-    reader_->readAt(0, sector.data(), sector.size());
+    volume_.readAt(0, sector.data(), sector.size());
     boot_ = decodeBootSector(platform::Bytes(sector.data(), sector.size()));
     volumeBytes = 0;
     if (boot_ && boot_->oemIsNtfs && boot_->totalSectors < (uint64_t{1} << 54)) volumeBytes = boot_->totalSectors << 9;
@@ -53,7 +51,7 @@ uint64_t NtfsVolume::bootClusterBytes() {
 }
 
 bool NtfsVolume::locateMft() {
-    if (reader_ == nullptr) return false;
+    if (!volume_.attached()) return false;
     if (boot_ && boot_->oemIsNtfs) {
         mftLocated = true;
         clusterBytes = bootClusterBytes();
@@ -137,7 +135,7 @@ void NtfsVolume::collectMftRecords() {
             const uint64_t count = std::min(perRead, slots - first);
             buffer.resize(count * kMftRecordSize);
             const uint64_t offset = runOffset + first * kMftRecordSize;
-            reader_->readAt(static_cast<int64_t>(offset), buffer.data(), static_cast<uint32_t>(buffer.size()));
+            volume_.readAt(static_cast<int64_t>(offset), buffer.data(), static_cast<uint32_t>(buffer.size()));
             for (uint64_t k = 0; k < count; ++k)
                 appendEntry(magicOf(platform::Bytes(buffer.data() + k * kMftRecordSize, 4)), offset + k * kMftRecordSize);
         }
@@ -209,9 +207,9 @@ void NtfsVolume::rename(int64_t index, std::string_view newName) {
 
 bool NtfsVolume::readRecord(uint64_t recordOffset, MftRecord& out) {
     std::array<std::byte, kMftRecordSize> bytes{};
-    if (reader_ == nullptr || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
+    if (!volume_.attached() || recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
     // Saving reads the records of a folder's files, which mostly lie side by side.
-    const bool complete = reader_->readNearby(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
+    const bool complete = volume_.readNearby(static_cast<int64_t>(recordOffset), bytes.data(), bytes.size());
     decodeMftRecord(platform::Bytes(bytes.data(), bytes.size()), out);
     return complete;
 }

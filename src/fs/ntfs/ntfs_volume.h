@@ -20,7 +20,7 @@
 #include "fs/ntfs/mft_record.h"
 #include "fs/ntfs/ntfs_entry.h"
 #include "fs/ntfs/run_list.h"
-#include "image/image_reader.h"
+#include "image/block_device.h"
 #include "platform/file_times.h"
 #include "platform/text_format.h"
 #include "platform/ui_sink.h"
@@ -54,7 +54,7 @@ public:
     static constexpr int kAdvanced = 2;
     static constexpr int kDeep = 3;
 
-    void bind(image::ImageReader& reader, int64_t startSector, std::string sizeText);
+    void bind(const image::DeviceSlice& volume, std::string sizeText);
     bool readBootSector();
     bool locateMft();
     void collectMftRecords();
@@ -171,8 +171,7 @@ private:
     void status(std::string_view text) { sink_.status(text); }
 
     platform::UiSink& sink_;
-    image::ImageReader* reader_ = nullptr;
-    int64_t startSector_ = 0;
+    image::DeviceSlice volume_;
     std::string sizeText_;
     std::optional<NtfsBootSector> boot_;
     platform::BulkVector<NtfsEntry> entries_;

@@ -18,11 +18,13 @@ constexpr uint64_t kParseReportEvery = 256;
 }  // namespace
 
 bool NtfsVolume::parseRecord(uint64_t recordOffset, int64_t index) {
-    if (reader_ == nullptr || index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return false;
+    if (!volume_.attached() || index < 0 || static_cast<uint64_t>(index) >= entries_.size()) return false;
     if (recordOffset == kNoRecordOffset || recordOffset > INT64_MAX) return false;
     std::array<std::byte, kMftRecordSize> bytes{};
-    if (!reader_->seek(static_cast<int64_t>(recordOffset))) return false;
-    reader_->read(bytes.data(), bytes.size());
+    // A record whose first byte lies outside the volume is not there; one cut short at the end is
+    // parsed from what arrived (the rest reads as zeros).
+    const image::ReadResult read = volume_.read(recordOffset, bytes.data(), bytes.size());
+    if (read.bytes == 0 && !read.complete()) return false;
     parseRecordBytes(platform::Bytes(bytes.data(), bytes.size()), index);
     return true;
 }
@@ -259,7 +261,7 @@ void NtfsVolume::parseAllRecords() {
                 ++end;
             buffer.resize((end - i) * kMftRecordSize);
             if (first <= INT64_MAX)
-                reader_->readAt(static_cast<int64_t>(first), buffer.data(), static_cast<uint32_t>(buffer.size()));
+                volume_.readAt(static_cast<int64_t>(first), buffer.data(), static_cast<uint32_t>(buffer.size()));
             for (uint64_t k = i; k < end && !stopRequested; ++k) {
                 if (k % kParseReportEvery == 0 || k + 1 == count) {
                     status(platform::format("parsing MFT entry %lld...", static_cast<long long>(k)));

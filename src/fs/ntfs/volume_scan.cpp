@@ -25,7 +25,7 @@ bool isCandidate(const std::byte* sector, bool strict) {
 
 void NtfsVolume::scanVolume(uint64_t limit, bool strictCandidates, int progressEvery,
                       const std::function<bool()>& beforeChunk, const RecordVisitor& visitor) {
-    if (reader_ == nullptr) return;
+    if (!volume_.attached()) return;
     std::vector<std::byte> chunk(kScanChunkBytes);
     std::array<std::byte, kMftRecordSize> straddling{};
     for (uint64_t n = 0, offset = 0; offset < limit; ++n, offset += kScanChunkBytes) {
@@ -36,7 +36,7 @@ void NtfsVolume::scanVolume(uint64_t limit, bool strictCandidates, int progressE
         const uint64_t wanted = std::min<uint64_t>(kScanChunkBytes, limit - offset);
         const uint64_t bytes = (wanted + 511) / 512 * 512;
         std::fill(chunk.begin(), chunk.end(), std::byte{0});
-        reader_->readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
+        volume_.readAt(static_cast<int64_t>(offset), chunk.data(), static_cast<uint32_t>(bytes));
         for (uint64_t s = 0; s + 512 <= bytes && !stopRequested;) {
             if (!isCandidate(chunk.data() + s, strictCandidates)) {
                 s += 512;
@@ -45,7 +45,7 @@ void NtfsVolume::scanVolume(uint64_t limit, bool strictCandidates, int progressE
             platform::Bytes record(chunk.data() + s, kMftRecordSize);
             if (s + kMftRecordSize > bytes) {
                 // The record runs into the next chunk: read it whole on its own.
-                reader_->readAt(static_cast<int64_t>(offset + s), straddling.data(), straddling.size());
+                volume_.readAt(static_cast<int64_t>(offset + s), straddling.data(), straddling.size());
                 record = platform::Bytes(straddling.data(), straddling.size());
             }
             if (!visitor(offset + s, record)) return;
@@ -60,7 +60,7 @@ int NtfsVolume::findMftAnchors(int maxCount) {
     mftLocated = false;
     anchors_.clear();
     volumeBytes = megabytesOf(sizeText_) << 20;
-    if (volumeBytes == 0 || reader_ == nullptr) return 0;
+    if (volumeBytes == 0 || !volume_.attached()) return 0;
     const uint64_t chunks = (volumeBytes + kScanChunkBytes - 1) / kScanChunkBytes;
     sink_.progressRange(0, static_cast<int64_t>(volumeBytes / kScanChunkBytes));
     linking_ = false;
@@ -106,7 +106,7 @@ bool NtfsVolume::selectMftAnchor(size_t index) {
 void NtfsVolume::deepScanMft() {
     clusterBytes = bootClusterBytes();
     mftLocated = false;
-    if (reader_ == nullptr) return;
+    if (!volume_.attached()) return;
     const uint64_t chunks = (volumeBytes + kScanChunkBytes - 1) / kScanChunkBytes;
     sink_.progressRange(0, static_cast<int64_t>(volumeBytes / kScanChunkBytes));
     clearEntries();

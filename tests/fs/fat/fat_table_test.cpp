@@ -23,7 +23,7 @@ struct TableOnDisk {
         for (size_t k = 0; k < entries.size(); ++k)
             for (size_t b = 0; b < width; ++b) bytes[k * width + b] = static_cast<uint8_t>(entries[k] >> (8 * b));
         EXPECT_TRUE(reader.openSource("fat.img", std::make_unique<platform::MemorySource>(bytes)));
-        table.attach(reader, type, 0, entries.size() * width, lastCluster);
+        table.attach(vdrec::image::DeviceSlice::toEnd(reader, 0), type, 0, entries.size() * width, lastCluster);
     }
 };
 

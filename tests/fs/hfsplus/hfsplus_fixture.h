@@ -40,7 +40,7 @@ struct ScannedVolume {
     explicit ScannedVolume(std::vector<uint8_t> bytes, Scan scan = Scan::Standard) {
         const uint64_t size = bytes.size();
         EXPECT_TRUE(reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::move(bytes))));
-        parser.attachVolume(reader, 0);
+        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0));
         const bool header = parser.readVolumeHeader();
         if (scan == Scan::Standard) {
             scanned = header && parser.readExtentsOverflow() && parser.readCatalog();
