@@ -64,6 +64,8 @@ bool selectVolume(const SelectionOptions& options, platform::HeadlessSink& sink,
         // Without --end the volume runs to the last sector of the disk.
         opened.volume.sizeText =
             volumes::handGivenSizeText(start, options.endSector.value_or(0), opened.state.totalSectors);
+        opened.volume.sectorCount =
+            volumes::handGivenSectorCount(start, options.endSector.value_or(0), opened.state.totalSectors);
         opened.volume.label = "0";
         for (const auto& item : kFileSystemItems)
             if (upper(options.fileSystem) == item.item) opened.volume.fileSystem = item.fileSystem;

@@ -40,13 +40,16 @@ public:
     int64_t lastSector = 0;
     std::atomic<bool> stopRequested{false};
     std::function<void(const VolumeEntry&)> onFound;
+    // Called on each volume before onFound: tells what the volume holds by its content.
+    std::function<void(VolumeEntry&)> identify;
 
 private:
     void walkMbr(const image::BlockDevice& reader, std::vector<VolumeEntry>& records);
     void walkExtendedChain(const image::BlockDevice& reader, uint64_t extendedBase, std::vector<VolumeEntry>& records);
     void walkGpt(const image::BlockDevice& reader, const uint8_t* firstSectors, std::vector<VolumeEntry>& records);
     bool readSector(const image::BlockDevice& reader, uint64_t sector, uint8_t* out);
-    void append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText, int64_t startSector);
+    void append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText, int64_t startSector,
+                uint64_t sectorCount);
 
     const image::WizardState& state_;
     platform::UiSink& sink_;

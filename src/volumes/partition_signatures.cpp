@@ -49,7 +49,7 @@ void Partition::scanSignatures(const image::BlockDevice& reader, std::vector<Vol
                     append(records, fileSystemName(find.kind),
                            find.kind == BootKind::Ntfs ? platform::format("%lld   MB", megabytes)
                                                        : platform::format("%lld  MB", megabytes),
-                           static_cast<int64_t>(position));
+                           static_cast<int64_t>(position), find.sizeBytes / image::kSectorSize);
                     skip = find.sizeSectors;
                 }
             } else if (auto hfsSize = hfsPlusHeaderSize(sector); hfsSize && position >= 2) {
@@ -57,7 +57,7 @@ void Partition::scanSignatures(const image::BlockDevice& reader, std::vector<Vol
                     sink_.status("found HFS+...");
                     if (*hfsSize / kMegabyte < kHfsSizeLimitMegabytes)
                         append(records, "HFS+", platform::format("%lld  MB", static_cast<long long>(*hfsSize / kMegabyte)),
-                               static_cast<int64_t>(position - 2));
+                               static_cast<int64_t>(position - 2), *hfsSize / image::kSectorSize);
                     skip = *hfsSize / image::kSectorSize;
                 }
             }

@@ -76,8 +76,9 @@ bool Partition::readSector(const image::BlockDevice& reader, uint64_t sector, ui
 }
 
 void Partition::append(std::vector<VolumeEntry>& records, std::string fileSystem, std::string sizeText,
-                       int64_t startSector) {
-    VolumeEntry entry{std::move(fileSystem), format("%zu", records.size()), std::move(sizeText), startSector};
+                       int64_t startSector, uint64_t sectorCount) {
+    VolumeEntry entry{std::move(fileSystem), format("%zu", records.size()), std::move(sizeText), startSector, sectorCount};
+    if (identify) identify(entry);
     records.push_back(entry);
     if (onFound) onFound(records.back());
 }
@@ -117,7 +118,7 @@ void Partition::walkMbr(const image::BlockDevice& reader, std::vector<VolumeEntr
         if (!named.status.empty()) sink_.status(named.status);
         append(records, named.name,
                pastEnd ? std::string(kPastDiskEnd) : format("%lld   MB", static_cast<long long>(entry.sectorCount / 2048)),
-               entry.firstSector);
+               entry.firstSector, pastEnd ? 0 : entry.sectorCount);
     }
 }
 
@@ -150,7 +151,7 @@ void Partition::walkExtendedChain(const image::BlockDevice& reader, uint64_t ext
             if (!named.status.empty()) sink_.status(named.status);
             append(records, named.name,
                    pastEnd ? std::string(kPastDiskEnd) : format("%d   MB", static_cast<int>(entry.sectorCount / 2048)),
-                   static_cast<int64_t>(start));
+                   static_cast<int64_t>(start), pastEnd ? 0 : entry.sectorCount);
         }
         if (!link) return;
         recordOffset = *link;
@@ -181,7 +182,7 @@ void Partition::walkGpt(const image::BlockDevice& reader, const uint8_t* firstSe
         const std::string name = platform::utf16leToUtf8(raw + 56, 36);
         if (firstLba >= state_.totalSectors) {
             if (name != "Microsoft reserved partition")
-                append(records, name, std::string(kPastDiskEnd), static_cast<int64_t>(std::min<uint64_t>(firstLba, INT64_MAX)));
+                append(records, name, std::string(kPastDiskEnd), static_cast<int64_t>(std::min<uint64_t>(firstLba, INT64_MAX)), 0);
             continue;
         }
         uint8_t boot[512];
@@ -200,7 +201,7 @@ void Partition::walkGpt(const image::BlockDevice& reader, const uint8_t* firstSe
                     append(records, fileSystemName(find.kind),
                            find.kind == BootKind::Ntfs ? format("%lld   MB", static_cast<long long>(megabytes))
                                                        : format("%lld  MB", static_cast<long long>(megabytes)),
-                           static_cast<int64_t>(firstLba));
+                           static_cast<int64_t>(firstLba), find.sizeBytes / image::kSectorSize);
                 }
                 continue;
             }
@@ -209,8 +210,9 @@ void Partition::walkGpt(const image::BlockDevice& reader, const uint8_t* firstSe
         const bool hfs = readSector(reader, firstLba + 2, volumeHeader) &&
                          hfsPlusHeaderSize(std::span<const uint8_t, 512>(volumeHeader, 512)).has_value();
         const uint64_t span = lastLba > firstLba ? lastLba - firstLba : 0;
+        // The last LBA is the entry's own last sector.
         append(records, hfs ? "HFS+" : name, format("%lld", static_cast<long long>(span / 2048)),
-               static_cast<int64_t>(firstLba));
+               static_cast<int64_t>(firstLba), lastLba >= firstLba ? lastLba - firstLba + 1 : 0);
     }
 }
 

@@ -17,9 +17,11 @@ inline constexpr std::string_view kVolumePastDiskEnd =
 // inclusive. An end of 0 (none given) or past the disk's last sector stands for that last
 // sector; an end before the start gives "0".
 std::string handGivenSizeText(int64_t start, int64_t end, uint64_t totalSectors);
+// The sector count of the same volume; 0 when it holds none.
+uint64_t handGivenSectorCount(int64_t start, int64_t end, uint64_t totalSectors);
 
-// Cuts a volume that runs past the disk's last sector so that it ends there (its size text keeps
-// its unit). False, leaving the volume as it was, when it starts outside the disk.
+// Cuts a volume that runs past the disk's last sector so that it ends there (its sector count,
+// and its size text in its own unit). False, leaving the volume as it was, when it starts outside the disk.
 bool fitToDisk(VolumeEntry& volume, uint64_t totalSectors);
 
 }  // namespace vdrec::volumes

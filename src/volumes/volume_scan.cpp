@@ -1,6 +1,10 @@
 #include "volumes/volume_scan.h"
 
+#include <algorithm>
+
+#include "fs/registry.h"
 #include "image/image_kind.h"
+#include "image/image_reader.h"
 #include "platform/text_format.h"
 
 namespace vdrec::volumes {
@@ -24,6 +28,20 @@ std::optional<std::vector<VolumeEntry>> scanVolumes(image::WizardState& state, p
     Partition ownScanner(state, sink);
     Partition& partition = scanner != nullptr ? *scanner : ownScanner;
     std::vector<VolumeEntry> records;
+    // What a volume holds is told by its content: a table's type or name may say nothing ("Linux
+    // filesystem") or the wrong thing. A volume that matches no file system keeps its table's name.
+    const image::BlockDevice& disk = *state.reader;
+    const uint64_t totalSectors = state.totalSectors;
+    partition.identify = [&disk, totalSectors](VolumeEntry& volume) {
+        if (volume.startSector < 0 || static_cast<uint64_t>(volume.startSector) >= totalSectors) return;
+        const uint64_t start = static_cast<uint64_t>(volume.startSector);
+        const uint64_t sectors = volume.sectorCount != 0 ? std::min(volume.sectorCount, totalSectors - start)
+                                                         : totalSectors - start;
+        const image::DeviceSlice slice(disk, start * image::kSectorSize, sectors * image::kSectorSize);
+        const fs::FileSystem found = fs::probeFileSystem(slice);
+        if (found != fs::FileSystem::None && fs::fileSystemNamed(volume.fileSystem) != found)
+            volume.fileSystem = std::string(fs::fileSystemName(found));
+    };
     if (options.advanced) {
         partition.skipFoundVolumes = !options.doNotSkip;
         partition.firstSector = options.rangeFirst;
@@ -33,6 +51,7 @@ std::optional<std::vector<VolumeEntry>> scanVolumes(image::WizardState& state, p
         partition.gptDisk = options.gptDisk;
         partition.scanTables(*state.reader, records);
     }
+    partition.identify = nullptr;
     for (size_t k = 0; k < records.size(); ++k) records[k].label = platform::format("%zu", k);
     return records;
 }

@@ -81,11 +81,12 @@ TEST(ExtResultsPage, SavingARemovedFileWithoutDataSaysSoOnce) {
     EXPECT_FALSE(std::filesystem::exists(out.file("gone.txt")));
 }
 
-TEST(ExtResultsPage, AVolumeWithoutSuperblockListsNothingAndSaysNothingMore) {
+TEST(ExtResultsPage, AVolumeWithoutSuperblockIsRefusedNotListedEmpty) {
     Opened opened("ntfs-main.img", "8");
     app::ResultsPage page(opened.state, opened.sink, opened.volume, results::ScanMode::Standard);
     page.waitForWorker();
-    EXPECT_EQ(opened.sink.messages(), std::vector<std::string>{std::string(kScanDone)});
+    EXPECT_EQ(opened.sink.messages(),
+              std::vector<std::string>{"The selected volume holds no ext2, ext3 or ext4 file system."});
     EXPECT_FALSE(page.model()->tree.contains(page.model()->topItem));
 }
 

@@ -71,12 +71,14 @@ TEST(HfsPlusResultsPage, AScanThatCannotStartSaysSoOnTheStatusLine) {
         const char* sizeText;
         results::ScanMode mode;
         std::vector<std::string> lastStatuses;
+        std::vector<std::string> messages;
     } cases[] = {
-        // No volume header: the standard scan has no catalog to read.
-        {"hfsplus-noheader.iso", "3", results::ScanMode::Standard, {"Running process Aborted...."}},
+        // No volume header: the standard scan has no catalog to read, and says the volume holds no HFS+.
+        {"hfsplus-noheader.iso", "3", results::ScanMode::Standard, {"Running process Aborted...."},
+         {"The selected volume holds no HFS+ file system."}},
         // A volume of no megabytes holds no node to look for.
         {"hfsplus-noheader.iso", "0", results::ScanMode::Deep,
-         {"BlockSize not valid .Aborting..", "Running process Aborted...."}},
+         {"BlockSize not valid .Aborting..", "Running process Aborted...."}, {}},
     };
     for (const auto& c : cases) {
         Opened opened(c.fixture, c.sizeText);
@@ -87,7 +89,7 @@ TEST(HfsPlusResultsPage, AScanThatCannotStartSaysSoOnTheStatusLine) {
         EXPECT_EQ(std::vector<std::string>(statuses.end() - static_cast<std::ptrdiff_t>(c.lastStatuses.size()), statuses.end()),
                   c.lastStatuses)
             << c.sizeText;
-        EXPECT_TRUE(opened.sink.messages().empty()) << c.sizeText;
+        EXPECT_EQ(opened.sink.messages(), c.messages) << c.sizeText;
         EXPECT_TRUE(page.backEnabled) << c.sizeText;
         // Nothing is listed.
         const results::ResultsModel* model = page.model();

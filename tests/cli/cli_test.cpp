@@ -29,8 +29,37 @@ TEST(Cli, VolumesTextShowsTheFourColumns) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("VOLUME"), std::string::npos);
     EXPECT_NE(result.out.find("START_SECTOR"), std::string::npos);
-    EXPECT_NE(result.out.find("linuxdata"), std::string::npos);
     EXPECT_NE(result.out.find("73728"), std::string::npos);
+}
+
+TEST(Cli, AGptEntryIsListedAndOpenedByWhatItsVolumeHolds) {
+    // Entry 4, named "linuxdata" with the type "Linux filesystem", holds ext4.
+    const auto listed = test::run(vdrec("volumes " + test::fixture("gpt.img") + " --gpt --json"));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("{\"volume\":\"2\",\"fileSystem\":\"extX\""), std::string::npos) << listed.out;
+    const auto opened = test::run(vdrec("ls " + test::fixture("gpt.img") + " --gpt --volume 2"));
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_NE(opened.out.find("p4.txt"), std::string::npos) << opened.out;
+}
+
+TEST(Cli, AFileSystemForcedOnAVolumeThatHoldsAnotherIsRefused) {
+    struct Case {
+        const char* image;
+        const char* selection;
+        const char* message;
+    } cases[] = {
+        {"ntfs-main.img", "--start 0 --fs EXTX", "The selected volume holds no ext2, ext3 or ext4 file system."},
+        {"mbr-ext.img", "--start 22528 --fs NTFS", "The selected volume holds no NTFS file system."},
+        {"ext4.img", "--start 0 --fs HFS+", "The selected volume holds no HFS+ file system."},
+        {"ext4.img", "--start 0 --fs FAT32", "Selected Drive is not in Fat32 Format"},
+        {"ext4.img", "--start 0 --fs FAT64", "Selected Drive is not in exFat Format"},
+    };
+    for (const Case& c : cases) {
+        const auto result = test::run(vdrec("ls " + test::fixture(c.image) + " " + c.selection));
+        EXPECT_EQ(result.status, 1) << c.image << " " << c.selection;
+        EXPECT_EQ(result.err, std::string("vdrec: ") + c.message + "\n") << c.image << " " << c.selection;
+        EXPECT_EQ(result.out, "") << c.image << " " << c.selection;
+    }
 }
 
 TEST(Cli, VolumesOfAContainerUseTheReaderItsContentNamesWhateverItsName) {

@@ -122,7 +122,7 @@ TEST(HfsPlusCli, VolumeWithoutAnHfsPlusHeaderIsNotScanned) {
     // Volume 2 of mbr-ext.img is ext4: no "H+" header at its byte 1024.
     const auto result = test::run(vdrec("ls", "mbr-ext.img", "--start 22528 --fs HFS+"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "vdrec: file not opened..\n");
+    EXPECT_EQ(result.err, "vdrec: The selected volume holds no HFS+ file system.\n");
     EXPECT_EQ(result.out, "");
 }
 

@@ -33,14 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
         return 0;
     fs::exfat::ExfatVolume parser(sink);
-    parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+    parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
     if (parser.checkBootSector()) {
         parser.walkRootDirectory();
         parser.linkChildren();
         exercise(parser, out);
     }
     fs::exfat::ExfatVolume damaged(sink);
-    damaged.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+    damaged.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
     damaged.checkBootSector();
     if (damaged.findFatAnchors(2) > 0 && damaged.findHeapAnchors(2) > 0 &&
         damaged.prepareAdvanced(damaged.fatAnchors()[0], damaged.heapAnchors()[0], static_cast<int>(size % 8))) {

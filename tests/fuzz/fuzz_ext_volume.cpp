@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
         return 0;
     fs::ext::ExtVolume parser(sink);
-    parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+    parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
     if (!parser.findSuperblock() || !parser.loadGroupDescriptors()) return 0;
     parser.readInodeTables();
     parser.readDirectories();

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
             return 0;
         fs::fat::FatVolume parser(type, sink);
-        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
         if (parser.checkBootSector()) {
             parser.loadFat();
             parser.loadRootDirectory();
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             exercise(parser, out);
         }
         fs::fat::FatVolume damaged(type, sink);
-        damaged.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+        damaged.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
         if (damaged.findFatAnchors(2) > 0 && damaged.prepareAdvanced(0, 1 + size % 8)) {
             damaged.scanForCandidates();
             damaged.buildFromCandidates();

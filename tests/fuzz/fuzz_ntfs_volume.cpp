@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            std::make_unique<platform::MemorySource>(std::vector<uint8_t>(data, data + size))))
         return 0;
     fs::ntfs::NtfsVolume parser(sink);
-    parser.bind(vdrec::image::DeviceSlice::toEnd(reader, 0), "1");
+    parser.bind(vdrec::image::DeviceSlice::toEnd(reader, 0), uint64_t{1} << 20);
     parser.readBootSector();
     parser.locateMft();
     parser.collectMftRecords();

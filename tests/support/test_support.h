@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,11 @@ CommandResult run(const std::string& command);
 std::vector<std::string> lines(const std::string& text);
 // A file's SHA-256 in hex, as sha256sum prints it.
 std::string sha256(const std::string& path);
+
+// The bytes a volume list's size text gives a parser: its leading whole megabytes.
+inline uint64_t listedBytes(const std::string& sizeText) {
+    const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
+    return megabytes > 0 ? static_cast<uint64_t>(megabytes) << 20 : 0;
+}
 
 }  // namespace vdrec::test

@@ -271,6 +271,7 @@ NextPage VolumePage::next() {
         chosen.startSector = start;
         // An empty or zero End Sector means "up to the end of the disk".
         chosen.sizeText = volumes::handGivenSizeText(start, end, state_.totalSectors);
+        chosen.sectorCount = volumes::handGivenSectorCount(start, end, state_.totalSectors);
         if (treatAsItem && !raw) chosen.fileSystem = treatAsFileSystem(kTreatAsItems[*treatAsItem]);
     }
     // The scan has ended (Next is refused while it runs); its thread is joined before the

@@ -17,10 +17,9 @@ std::optional<uint64_t> ExfatGeometry::clusterOffset(uint64_t cluster) const {
 
 ExfatVolume::ExfatVolume(platform::UiSink& sink) : sink_(sink) {}
 
-void ExfatVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+void ExfatVolume::attachVolume(const image::DeviceSlice& volume, uint64_t volumeBytes) {
     volume_ = volume;
-    const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
-    volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
+    volumeBytes_ = volumeBytes;
 }
 
 // The volume ends where both the boot sector and the volume record say it may: a boot sector

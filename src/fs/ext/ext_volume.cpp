@@ -26,10 +26,9 @@ uint64_t roundToSectors(uint64_t bytes) {
 
 ExtVolume::ExtVolume(platform::UiSink& sink) : sink_(sink) {}
 
-void ExtVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+void ExtVolume::attachVolume(const image::DeviceSlice& volume, uint64_t volumeBytes) {
     volume_ = volume;
-    const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
-    volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
+    volumeBytes_ = volumeBytes;
 }
 
 bool ExtVolume::stopConsumed() { return stopRequested.exchange(false); }

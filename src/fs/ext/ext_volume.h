@@ -52,7 +52,8 @@ public:
     explicit ExtVolume(platform::UiSink& sink);
 
     // The scan, in this order.
-    void attachVolume(const image::DeviceSlice& volume, const std::string& sizeText);
+    // `volumeBytes`: the size the volume list gives it; 0 when unknown.
+    void attachVolume(const image::DeviceSlice& volume, uint64_t volumeBytes);
     uint64_t volumeBytes() const { return volumeBytes_; }
     bool findSuperblock();
     bool loadGroupDescriptors();

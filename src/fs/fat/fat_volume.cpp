@@ -17,10 +17,9 @@ std::optional<uint64_t> FatGeometry::clusterOffset(uint64_t cluster) const {
 
 FatVolume::FatVolume(FatType type, platform::UiSink& sink) : type_(type), sink_(sink) {}
 
-void FatVolume::attachVolume(const image::DeviceSlice& volume, const std::string& sizeText) {
+void FatVolume::attachVolume(const image::DeviceSlice& volume, uint64_t volumeBytes) {
     volume_ = volume;
-    const long megabytes = std::strtol(sizeText.c_str(), nullptr, 10);
-    volumeBytes_ = megabytes > 0 ? static_cast<uint64_t>(std::min<long>(megabytes, INT32_MAX)) << 20 : 0;
+    volumeBytes_ = volumeBytes;
 }
 
 bool FatVolume::checkBootSector() {

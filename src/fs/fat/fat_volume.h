@@ -56,7 +56,8 @@ public:
     FatVolume(FatType type, platform::UiSink& sink);
 
     // Standard mode, in this order.
-    void attachVolume(const image::DeviceSlice& volume, const std::string& sizeText);
+    // `volumeBytes`: the size the volume list gives it; 0 when unknown.
+    void attachVolume(const image::DeviceSlice& volume, uint64_t volumeBytes);
     bool checkBootSector();
     void loadFat();
     void loadRootDirectory();

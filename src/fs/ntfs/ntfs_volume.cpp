@@ -15,20 +15,15 @@ constexpr uint64_t kMftReadBytes = 4u * 1024 * 1024;
 
 }  // namespace
 
-uint64_t megabytesOf(const std::string& sizeText) {
-    const long value = std::strtol(sizeText.c_str(), nullptr, 10);
-    if (value <= 0) return 0;
-    return static_cast<uint64_t>(std::min<long>(value, INT32_MAX));
-}
 
 NtfsVolume::NtfsVolume(platform::UiSink& sink)
     : sink_(sink), record_(std::make_unique<MftRecord>()), extension_(std::make_unique<MftRecord>()) {}
 
 NtfsVolume::~NtfsVolume() = default;
 
-void NtfsVolume::bind(const image::DeviceSlice& volume, std::string sizeText) {
+void NtfsVolume::bind(const image::DeviceSlice& volume, uint64_t listedBytes) {
     volume_ = volume;
-    sizeText_ = std::move(sizeText);
+    listedBytes_ = listedBytes;
 }
 
 bool NtfsVolume::readBootSector() {
@@ -38,7 +33,7 @@ bool NtfsVolume::readBootSector() {
     boot_ = decodeBootSector(platform::Bytes(sector.data(), sector.size()));
     volumeBytes = 0;
     if (boot_ && boot_->oemIsNtfs && boot_->totalSectors < (uint64_t{1} << 54)) volumeBytes = boot_->totalSectors << 9;
-    if (boot_ && !boot_->oemIsNtfs) volumeBytes = megabytesOf(sizeText_) << 20;
+    if (boot_ && !boot_->oemIsNtfs) volumeBytes = listedBytes_;
     return volumeBytes != 0;
 }
 

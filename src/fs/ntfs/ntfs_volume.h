@@ -54,7 +54,8 @@ public:
     static constexpr int kAdvanced = 2;
     static constexpr int kDeep = 3;
 
-    void bind(const image::DeviceSlice& volume, std::string sizeText);
+    // `listedBytes`: the size the volume list gives the volume; 0 when unknown.
+    void bind(const image::DeviceSlice& volume, uint64_t listedBytes);
     bool readBootSector();
     bool locateMft();
     void collectMftRecords();
@@ -172,7 +173,7 @@ private:
 
     platform::UiSink& sink_;
     image::DeviceSlice volume_;
-    std::string sizeText_;
+    uint64_t listedBytes_ = 0;
     std::optional<NtfsBootSector> boot_;
     platform::BulkVector<NtfsEntry> entries_;
     platform::BulkString namePool_;  // every entry's UTF-8 name, back to back
@@ -194,8 +195,6 @@ private:
     bool deferListedNames_ = false;         // deep scan: extension records are found later
 };
 
-// The volume list's size text as whole megabytes, read as a signed 32-bit decimal; 0 when not positive.
-uint64_t megabytesOf(const std::string& sizeText);
 
 using platform::formatSize;
 

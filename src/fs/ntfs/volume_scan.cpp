@@ -59,7 +59,7 @@ int NtfsVolume::findMftAnchors(int maxCount) {
     clusterBytes = boot_ ? bootClusterBytes() : kAssumedClusterBytes;
     mftLocated = false;
     anchors_.clear();
-    volumeBytes = megabytesOf(sizeText_) << 20;
+    volumeBytes = listedBytes_;
     if (volumeBytes == 0 || !volume_.attached()) return 0;
     const uint64_t chunks = (volumeBytes + kScanChunkBytes - 1) / kScanChunkBytes;
     sink_.progressRange(0, static_cast<int64_t>(volumeBytes / kScanChunkBytes));

@@ -38,7 +38,7 @@ struct ScannedVolume {
     explicit ScannedVolume(std::vector<uint8_t> bytes) {
         const std::string sizeText = std::to_string(bytes.size() >> 20);
         EXPECT_TRUE(reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::move(bytes))));
-        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), sizeText);
+        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), vdrec::test::listedBytes(sizeText));
     }
     bool standard() {
         if (!parser.checkBootSector()) return false;

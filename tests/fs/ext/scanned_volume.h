@@ -36,7 +36,7 @@ struct ScannedVolume {
     explicit ScannedVolume(std::vector<uint8_t> bytes, std::string sizeText = {}) {
         if (sizeText.empty()) sizeText = std::to_string(bytes.size() >> 20);
         EXPECT_TRUE(reader.openSource("volume.img", std::make_unique<platform::MemorySource>(std::move(bytes))));
-        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), sizeText);
+        parser.attachVolume(vdrec::image::DeviceSlice::toEnd(reader, 0), vdrec::test::listedBytes(sizeText));
         found = parser.findSuperblock() && parser.loadGroupDescriptors();
         if (!found) return;
         parser.readInodeTables();

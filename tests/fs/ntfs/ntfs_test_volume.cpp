@@ -8,7 +8,7 @@ namespace vdrec::fs::ntfs::test {
 
 TestVolume::TestVolume(const std::string& imagePath, int64_t startSector, std::string sizeText) {
     if (!reader.open(imagePath)) throw std::runtime_error("cannot open " + imagePath);
-    parser.bind(vdrec::image::DeviceSlice::toEnd(reader, static_cast<uint64_t>(startSector) * 512), std::move(sizeText));
+    parser.bind(vdrec::image::DeviceSlice::toEnd(reader, static_cast<uint64_t>(startSector) * 512), vdrec::test::listedBytes(sizeText));
 }
 
 void TestVolume::scan(int mode) {

@@ -1,22 +1,30 @@
-// The exFAT scan workers: the standard walk from the boot sector, or the advanced rebuild from
-// the FAT and cluster-heap anchors the anchor search found.
+// exFAT in the registry: its probe, and the scan workers of the standard walk from the boot
+// sector and of the advanced rebuild from the FAT and cluster-heap anchors the search found.
 
+#include <array>
+
+#include "fs/exfat/boot_sector.h"
 #include "fs/exfat/exfat_adapter.h"
+#include "fs/exfat/exfat_file_system.h"
 #include "fs/exfat/exfat_volume.h"
-#include "platform/text_format.h"
-#include "results/parser_scan_session.h"
+#include "fs/parser_scanner.h"
 
-namespace vdrec::results {
+namespace vdrec::fs::exfat {
 
 namespace {
 
-class ExfatScanSession final : public ParserScanSession<fs::exfat::ExfatVolume, fs::exfat::ExfatAdapter> {
+bool probe(const image::BlockDevice& volume) {
+    std::array<std::byte, 512> sector{};
+    if (!volume.readAt(0, sector.data(), sector.size())) return false;
+    return decodeExfatBootSector(platform::Bytes(sector.data(), sector.size())).has_value();
+}
+
+class ExfatScanner final : public ParserScanner<ExfatVolume, ExfatAdapter> {
 public:
-    ExfatScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader, platform::UiSink& sink)
-        : ParserScanSession(volume, reader, sink) {}
+    ExfatScanner(const ScanTarget& target, platform::UiSink& sink) : ParserScanner(target, sink) {}
 
     size_t findAnchors(int maxCount) override {
-        parser_.attachVolume(slice_, volume_.sizeText);
+        parser_.attachVolume(target_.volume, target_.volumeBytes);
         parser_.checkBootSector();
         sink_.status("Finding Fat64 entries....");
         const size_t found = parser_.findFatAnchors(maxCount);
@@ -30,7 +38,7 @@ public:
     }
     std::optional<int> bootSectorsPerCluster() const override { return parser_.bootClusterShift(); }
 
-    bool run(ScanMode mode, const AdvancedChoice& choice) override {
+    bool run(ScanMode mode, const AdvancedChoice& choice, ScanResults& results) override {
         parser_.formattedDrive = choice.formatted;
         if (mode == ScanMode::Advanced) {
             parser_.stopRequested = false;
@@ -43,10 +51,10 @@ public:
                 sink_.status("Maintaining TreeStructure for Tree Control");
                 parser_.buildFromCandidates();
                 parser_.linkChildren();
-                buildRootItems();
+                buildRootItems(results);
             }
         } else {
-            parser_.attachVolume(slice_, volume_.sizeText);
+            parser_.attachVolume(target_.volume, target_.volumeBytes);
             if (!parser_.checkBootSector()) {
                 sink_.message("Selected Drive is not in exFat Format");
                 return false;
@@ -62,11 +70,11 @@ public:
             parser_.walkRootDirectory();
             parser_.linkChildren();
             sink_.status("creating tree Structure...");
-            buildRootItems();
+            buildRootItems(results);
             sink_.message("done...");
         }
-        model_.afterScan();
-        model_.restoreRecycledNames();
+        results.afterScan();
+        results.restoreRecycledNames();
         sink_.message(kScanDone);
         sink_.status(kScanDone);
         return true;
@@ -81,11 +89,25 @@ private:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<ScanSession> makeExfatScanSession(const volumes::VolumeEntry& volume, image::ImageReader& reader,
-                                                  platform::UiSink& sink) {
-    return std::make_unique<ExfatScanSession>(volume, reader, sink);
+std::unique_ptr<Scanner> makeScanner(const ScanTarget& target, platform::UiSink& sink) {
+    return std::make_unique<ExfatScanner>(target, sink);
 }
 
-}  // namespace vdrec::results
+// Cluster shifts. After the usual large ones, the smaller ones mkfs.exfat and Windows give
+// volumes under 32 GiB (3 and 6 most often), without which those could not be rebuilt.
+std::vector<std::string> clusterSizeItems(std::optional<int> boot) {
+    std::vector<std::string> items;
+    if (boot) items.push_back(platform::format("%d", *boot));
+    for (int shift : {8, 9, 10, 11, 0, 1, 2, 3, 4, 5, 6, 7})
+        if (boot != shift) items.push_back(platform::format("%d", shift));
+    return items;
+}
+
+}  // namespace
+
+const FileSystemType& exfatFileSystem() {
+    static const FileSystemType type{FileSystem::Exfat, probe, makeScanner, clusterSizeItems};
+    return type;
+}
+
+}  // namespace vdrec::fs::exfat

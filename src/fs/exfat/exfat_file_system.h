@@ -1,0 +1,10 @@
+#pragma once
+
+#include "fs/registry.h"
+
+namespace vdrec::fs::exfat {
+
+// exFAT's row of the registry.
+const FileSystemType& exfatFileSystem();
+
+}  // namespace vdrec::fs::exfat
