@@ -23,7 +23,7 @@ bool leftFile(fs::CopyStatus status, const std::string& destination) {
 
 }  // namespace
 
-// One folder being walked: its next child and where its files go.
+// One folder being walked: where its files go and the names promised in it.
 struct SaveWalk::Frame {
     // Only folders with live files or live subfolders carry these; most frames of a deep chain
     // stay small.
