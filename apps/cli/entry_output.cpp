@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "fs/entry_walk.h"
 #include "platform/text_format.h"
 
 namespace vdrec::cli {
@@ -85,39 +86,6 @@ std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const 
                             adapter.isFolder(entry) ? "" : texts.size.c_str(), texts.modified.c_str(), path.c_str());
 }
 
-std::vector<fs::EntryRef> childrenOf(fs::FileSystemAdapter& adapter, fs::EntryRef folder) {
-    if (folder == fs::kNoEntry) return adapter.rootLevel();
-    // The chain as linked up to its first repeat (or the folder itself), found without a set per
-    // folder: Brent's test compares each step with a mark moved at powers of two, so a loop of
-    // length L is seen within a few rounds of it; the first entry met twice is then the first
-    // whose entry L steps later is itself.
-    std::vector<fs::EntryRef> chain;
-    fs::EntryRef mark = fs::kNoEntry;
-    size_t markAt = 0, round = 1;
-    for (fs::EntryRef child = adapter.firstChild(folder); child != fs::kNoEntry && child != folder;
-         child = adapter.nextSibling(child)) {
-        if (child == mark) {
-            const size_t loop = chain.size() - markAt;
-            chain.push_back(child);
-            size_t first = 0;
-            while (chain[first] != chain[first + loop]) ++first;
-            chain.resize(first + loop);
-            break;
-        }
-        chain.push_back(child);
-        if (chain.size() - markAt == round) {
-            mark = child;
-            markAt = chain.size() - 1;
-            round *= 2;
-        }
-    }
-    std::vector<fs::EntryRef> children;
-    children.reserve(chain.size());
-    for (fs::EntryRef child : chain)
-        if (adapter.isValid(child)) children.push_back(child);
-    return children;
-}
-
 std::optional<fs::EntryRef> resolvePath(fs::FileSystemAdapter& adapter, const std::string& path) {
     fs::EntryRef current = fs::kNoEntry;
     size_t from = 0;
@@ -129,7 +97,7 @@ std::optional<fs::EntryRef> resolvePath(fs::FileSystemAdapter& adapter, const st
         if (part.empty()) continue;
         if (current != fs::kNoEntry && !adapter.isFolder(current)) return std::nullopt;
         std::optional<fs::EntryRef> next;
-        for (fs::EntryRef child : childrenOf(adapter, current))
+        for (fs::EntryRef child : fs::childChain(adapter, current))
             if (adapter.name(child) == part) {
                 next = child;
                 break;

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "fs/file_system_adapter.h"
 
@@ -18,9 +17,6 @@ void appendEntryJsonLine(std::string& out, fs::FileSystemAdapter& adapter, fs::E
                          std::string_view name, fs::ListTexts& texts);
 // One entry as a text line: type, deleted mark, size text, modification time, path.
 std::string entryLine(fs::FileSystemAdapter& adapter, fs::EntryRef entry, const std::string& path);
-
-// The children of `folder` in link order, each once; kNoEntry: the volume's root level.
-std::vector<fs::EntryRef> childrenOf(fs::FileSystemAdapter& adapter, fs::EntryRef folder);
 
 // The entry at `path` (names below the top item joined by "/"); nullopt when none. The empty
 // path is the top item itself (kNoEntry).

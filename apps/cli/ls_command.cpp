@@ -3,7 +3,7 @@
 
 #include "commands.h"
 #include "entry_output.h"
-#include "fs/entry_set.h"
+#include "fs/entry_walk.h"
 #include "image_options.h"
 #include "volume_selection.h"
 
@@ -40,6 +40,33 @@ struct Printer {
     ~Printer() { flush(); }
 };
 
+// Every entry below the listed folder with its path, folders before what they hold.
+class LsVisitor final : public fs::EntryVisitor {
+public:
+    LsVisitor(fs::FileSystemAdapter& adapter, Printer& printer, bool recursive, const std::string& prefix)
+        : adapter_(adapter), printer_(printer), recursive_(recursive), path_(prefix), prefixEnds_{prefix.size()} {}
+
+    fs::WalkStep visit(fs::EntryRef entry, bool) override {
+        // One path buffer for the walk: the folder's prefix, then the entry's name.
+        const size_t prefixEnd = prefixEnds_.back();
+        path_.resize(prefixEnd);
+        adapter_.appendName(entry, path_);
+        printer_.print(adapter_, entry, path_, std::string_view(path_).substr(prefixEnd));
+        if (!recursive_ || !adapter_.isFolder(entry)) return fs::WalkStep::Next;
+        path_ += '/';
+        prefixEnds_.push_back(path_.size());
+        return fs::WalkStep::Descend;
+    }
+    void endFolder(fs::EntryRef) override { prefixEnds_.pop_back(); }
+
+private:
+    fs::FileSystemAdapter& adapter_;
+    Printer& printer_;
+    bool recursive_;
+    std::string path_;
+    std::vector<size_t> prefixEnds_;
+};
+
 int runLs(const LsArgs& args) {
     platform::HeadlessSink sink;
     OpenedVolume opened;
@@ -58,30 +85,8 @@ int runLs(const LsArgs& args) {
         return kExitOk;
     }
 
-    // Depth first in link order; every entry once, even when on-disk links loop.
-    struct Frame {
-        std::vector<fs::EntryRef> children;
-        size_t next;
-        std::string prefix;
-    };
-    fs::EntrySet seen;
-    if (*target != fs::kNoEntry) seen.insert(*target);
-    std::vector<Frame> stack{{childrenOf(adapter, *target), 0, prefix}};
-    std::string path;  // reused: the frame's prefix, then the entry's name
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next >= frame.children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const fs::EntryRef entry = frame.children[frame.next++];
-        if (!seen.insert(entry)) continue;
-        path.assign(frame.prefix);
-        adapter.appendName(entry, path);
-        printer.print(adapter, entry, path, std::string_view(path).substr(frame.prefix.size()));
-        if (args.recursive && adapter.isFolder(entry))
-            stack.push_back({childrenOf(adapter, entry), 0, path + "/"});
-    }
+    LsVisitor visitor(adapter, printer, args.recursive, prefix);
+    fs::walkEntries(adapter, *target, visitor);
     return kExitOk;
 }
 

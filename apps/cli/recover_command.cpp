@@ -9,7 +9,6 @@
 #include "image_options.h"
 #include "platform/folders.h"
 #include "platform/text_format.h"
-#include "results/output_names.h"
 #include "results/save_walk.h"
 #include "volume_selection.h"
 
@@ -78,23 +77,7 @@ int runRecover(const RecoverArgs& args) {
             report(walk.saveFile(*target, args.outputFolder, prefix));
         }
     } else {
-        // The whole volume: each root-level folder into a folder of its name, files beside them.
-        for (fs::EntryRef entry : adapter.rootLevel()) {
-            if (!adapter.isValid(entry)) continue;
-            const std::string name = adapter.name(entry);
-            switch (adapter.saveKind(entry)) {
-                case fs::SaveKind::Folder:
-                    if (name == ".") break;
-                    walk.saveFolder(entry,
-                                    name.empty() ? args.outputFolder
-                                                 : results::outputFolderFor(args.outputFolder, results::safeOutputName(name)),
-                                    name.empty() ? "" : name + "/");
-                    break;
-                case fs::SaveKind::File: report(walk.saveFile(entry, args.outputFolder, name)); break;
-                case fs::SaveKind::CountedOnly: report({name, "", 0, results::SavedFile::Status::Skipped}); break;
-                case fs::SaveKind::Skipped: break;
-            }
-        }
+        walk.saveVolume(args.outputFolder);
     }
     std::fflush(stdout);
     if (failed != 0) {

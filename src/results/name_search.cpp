@@ -1,8 +1,8 @@
 #include "results/name_search.h"
 
 #include <regex>
-#include <unordered_set>
 
+#include "fs/entry_walk.h"
 #include "platform/text_format.h"
 #include "results/save_walk.h"
 
@@ -47,41 +47,49 @@ bool NameSearch::searchFolder(fs::EntryRef folder, const std::string& path, cons
     const std::regex expression = compile(pattern);
 
     // A hit is drawn deleted as the tree would draw it when its folder is opened.
-    struct Frame {
-        fs::EntryRef next;
+    struct Folder {
         std::string path;
-        bool folderDeleted;
+        bool deleted;
     };
-    std::unordered_set<fs::EntryRef> seen{folder};
-    std::vector<Frame> stack{{adapter.firstChild(folder), path, adapter.isDeleted(folder, false)}};
-    bool stopped = false;
-    try {
-        while (!stack.empty()) {
-            if (stopRequested) {
+    struct Searcher final : fs::EntryVisitor {
+        NameSearch& search;
+        const fs::FileSystemAdapter& adapter;
+        const std::regex& expression;
+        std::vector<Folder> folders;
+        bool stopped = false;
+
+        Searcher(NameSearch& owner, const fs::FileSystemAdapter& files, const std::regex& pattern)
+            : search(owner), adapter(files), expression(pattern) {}
+        fs::WalkStep visit(fs::EntryRef child, bool) override {
+            if (search.stopRequested) {
                 stopped = true;
-                break;
+                return fs::WalkStep::Stop;
             }
-            Frame& frame = stack.back();
-            const fs::EntryRef child = frame.next;
-            if (child == fs::kNoEntry || !seen.insert(child).second) {
-                stack.pop_back();
-                continue;
-            }
-            frame.next = adapter.nextSibling(child);
-            if (!adapter.isValid(child)) continue;
+            const Folder& folder = folders.back();
             const std::string name = adapter.name(child);
             const fs::SaveKind kind = adapter.saveKind(child);
             if (kind == fs::SaveKind::Folder) {
-                if (name != ".")
-                    stack.push_back({adapter.firstChild(child), name.empty() ? frame.path : frame.path + "/" + name,
-                                     adapter.isDeleted(child, false)});
-            } else if (kind != fs::SaveKind::Skipped && std::regex_search(name, expression)) {
-                addHit(frame.path + "/" + name, child, adapter.isDeleted(child, frame.folderDeleted));
+                if (name == ".") return fs::WalkStep::Next;
+                folders.push_back(
+                    {name.empty() ? folder.path : folder.path + "/" + name, adapter.isDeleted(child, false)});
+                return fs::WalkStep::Descend;
             }
+            if (kind == fs::SaveKind::Skipped) return fs::WalkStep::Next;
+            bool matched = false;
+            try {
+                matched = std::regex_search(name, expression);
+            } catch (const std::regex_error&) {
+                // The engine gave up on this name (complexity); the folder's walk ends, the search goes on.
+                return fs::WalkStep::Stop;
+            }
+            if (matched) search.addHit(folder.path + "/" + name, child, adapter.isDeleted(child, folder.deleted));
+            return fs::WalkStep::Next;
         }
-    } catch (const std::regex_error&) {
-        // The engine gave up on this name (complexity); the folder's walk ends, the search goes on.
-    }
+        void endFolder(fs::EntryRef) override { folders.pop_back(); }
+    } searcher(*this, adapter, expression);
+    searcher.folders.push_back({path, adapter.isDeleted(folder, false)});
+    fs::walkEntries(adapter, folder, searcher);
+    const bool stopped = searcher.stopped;
     sink_.progressPosition(static_cast<int64_t>(count));
     return !stopped;
 }

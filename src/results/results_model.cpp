@@ -1,8 +1,8 @@
 #include "results/results_model.h"
 
 #include <unordered_map>
-#include <unordered_set>
 
+#include "fs/entry_walk.h"
 #include "platform/byte_reader.h"
 #include "platform/text_format.h"
 
@@ -58,11 +58,7 @@ void ResultsModel::populate(ItemId folder, bool deletedStyle, bool fromExpansion
     const auto rules = adapter_.rules();
     const bool inheritedCheck = tree.getCheck(folder);
     const bool folderDeleted = adapter_.isDeleted(folderEntry, false);
-    // Links come from the disk: a chain that comes back to an entry already seen ends here.
-    std::unordered_set<fs::EntryRef> seen;
-    for (fs::EntryRef child = adapter_.firstChild(folderEntry); child != fs::kNoEntry && seen.insert(child).second;
-         child = adapter_.nextSibling(child)) {
-        if (!adapter_.isValid(child)) continue;
+    for (fs::EntryRef child : fs::childChain(adapter_, folderEntry)) {
         const std::string name = adapter_.name(child);
         if (fromExpansion && rules.expansionStopsAtEmptyName && name.empty()) break;
         const ItemId id = insertEntry(folder, child, deletedStyle && adapter_.isDeleted(child, folderDeleted));
@@ -167,23 +163,17 @@ void ResultsModel::restoreRecycledNames() {
         if (node.text != "$RECYCLE.BIN" && node.text != "$RECYCLEBIN") continue;
 
         std::vector<fs::EntryRef> folders;
-        std::unordered_set<fs::EntryRef> seen;
         if (rules.recycleBinPerUserFolders) {
-            for (fs::EntryRef user = adapter_.firstChild(*node.entry); user != fs::kNoEntry && seen.insert(user).second;
-                 user = adapter_.nextSibling(user))
-                if (adapter_.isValid(user) && adapter_.isFolder(user)) folders.push_back(user);
+            for (fs::EntryRef user : fs::childChain(adapter_, *node.entry))
+                if (adapter_.isFolder(user)) folders.push_back(user);
         } else {
             folders.push_back(*node.entry);
         }
 
         for (fs::EntryRef folder : folders) {
             std::unordered_map<std::string, std::string> names;
-            std::vector<fs::EntryRef> children;
-            std::unordered_set<fs::EntryRef> visited;
-            for (fs::EntryRef child = adapter_.firstChild(folder); child != fs::kNoEntry && visited.insert(child).second;
-                 child = adapter_.nextSibling(child)) {
-                if (!adapter_.isValid(child)) continue;
-                children.push_back(child);
+            const std::vector<fs::EntryRef> children = fs::childChain(adapter_, folder);
+            for (fs::EntryRef child : children) {
                 const std::string name = adapter_.name(child);
                 if (name.rfind("$I", 0) != 0) continue;
                 if (auto data = adapter_.readData(child, kRecycleIndexLimit))

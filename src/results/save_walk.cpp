@@ -1,18 +1,15 @@
 #include "results/save_walk.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
-#include "fs/entry_set.h"
+#include "fs/entry_walk.h"
 #include "platform/folders.h"
 #include "platform/output_file.h"
 #include "platform/text_format.h"
+#include "results/copy_pool.h"
 #include "results/output_names.h"
 
 namespace vdrec::results {
@@ -26,7 +23,7 @@ bool leftFile(fs::CopyStatus status, const std::string& destination) {
 
 }  // namespace
 
-// One folder being walked: its next child and where its files go.
+// One folder being walked: where its files go and the names promised in it.
 struct SaveWalk::Frame {
     // Only folders with live files or live subfolders carry these; most frames of a deep chain
     // stay small.
@@ -49,7 +46,6 @@ struct SaveWalk::Frame {
         }
     };
 
-    fs::EntryRef next = fs::kNoEntry;
     std::string outputFolder;
     std::string path;
     bool deleted = false;
@@ -57,136 +53,29 @@ struct SaveWalk::Frame {
     std::unique_ptr<LiveNames> live;
 };
 
-// Copies files on helper threads. Jobs come in batches, each the files of one folder met in a
-// row; a thread takes a whole batch, so the threads mostly fill different folders (two threads
-// creating files in one folder contend for it in the kernel, and each would read the data
-// pieces its neighbours' files lie in). Batches are taken in the order queued; the walk
-// collects the results in that order, many at a time, so neither side is woken once per file.
-class SaveWalk::CopyPool {
-public:
-    CopyPool(fs::FileSystemAdapter& adapter, unsigned threads) : adapter_(adapter) {
-        for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { work(); });
-    }
-    ~CopyPool() {
-        {
-            std::lock_guard lock(mutex_);
-            closing_ = true;
-        }
-        workReady_.notify_all();
-        for (auto& thread : threads_) thread.join();
-    }
-
-    struct Copy {
-        fs::EntryRef entry;
-        std::string destination;
-    };
-    void copyBatch(std::vector<Copy>& batch) {
-        if (batch.empty()) return;
-        bool wake = false;
-        {
-            std::lock_guard lock(mutex_);
-            for (Copy& copy : batch) jobs_.push_back({copy.entry, std::move(copy.destination), {}, false, false});
-            jobs_.back().endsBatch = true;
-            wake = idle_ > 0;
-        }
-        batch.clear();
-        if (wake) workReady_.notify_one();
-    }
-
-    // Waits until at least `count` of the oldest copies (all, when fewer are queued) have
-    // finished, then hands over the results of every finished copy at the front, oldest first.
-    std::vector<fs::CopyResult> collect(size_t count) {
-        std::unique_lock lock(mutex_);
-        wanted_ = std::min(count, jobs_.size());
-        finished_.wait(lock, [&] { return finishedAtFront_ >= wanted_; });
-        wanted_ = 0;
-        std::vector<fs::CopyResult> results;
-        results.reserve(finishedAtFront_);
-        for (size_t k = 0; k < finishedAtFront_; ++k) {
-            results.push_back(jobs_.front().result);
-            jobs_.pop_front();
-        }
-        started_ -= finishedAtFront_;
-        finishedAtFront_ = 0;
-        return results;
-    }
-
-private:
-    struct Job {
-        fs::EntryRef entry;
-        std::string destination;
-        fs::CopyResult result;
-        bool finished;
-        bool endsBatch;
-    };
-
-    void work() {
-        const platform::FolderHandleCache folderHandles;
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (started_ == jobs_.size()) {
-                if (closing_) return;
-                ++idle_;
-                workReady_.wait(lock);
-                --idle_;
-                continue;
-            }
-            // A batch is queued whole. Positions shift as the walk removes finished jobs, but the
-            // jobs stay in place: a deque's elements do not move when others are added or removed
-            // at its ends, and the walk removes only finished ones.
-            std::vector<Job*> batch;
-            do batch.push_back(&jobs_[started_]);
-            while (!jobs_[started_++].endsBatch);
-            for (Job* job : batch) {
-                lock.unlock();
-                const fs::CopyResult result = adapter_.saveFile(job->entry, job->destination);
-                lock.lock();
-                job->result = result;
-                job->finished = true;
-                while (finishedAtFront_ < jobs_.size() && jobs_[finishedAtFront_].finished) ++finishedAtFront_;
-                if (wanted_ > 0 && finishedAtFront_ >= wanted_) finished_.notify_one();
-            }
-        }
-    }
-
-    fs::FileSystemAdapter& adapter_;
-    std::mutex mutex_;
-    std::condition_variable workReady_;
-    std::condition_variable finished_;
-    std::deque<Job> jobs_;
-    size_t started_ = 0;          // jobs at the front handed to a thread
-    size_t finishedAtFront_ = 0;  // jobs at the front that have finished, without a gap
-    size_t wanted_ = 0;           // finished jobs the walk waits for; 0 when it does not wait
-    unsigned idle_ = 0;
-    bool closing_ = false;
-    std::vector<std::thread> threads_;
-};
-
 SaveWalk::SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink) : adapter_(adapter), sink_(sink) {}
 SaveWalk::~SaveWalk() = default;
 
 uint64_t SaveWalk::countFiles(fs::EntryRef folder) const {
-    uint64_t count = 0;
-    std::unordered_set<fs::EntryRef> seen{folder};
-    std::vector<fs::EntryRef> stack{adapter_.firstChild(folder)};
-    while (!stack.empty()) {
-        const fs::EntryRef child = stack.back();
-        if (child == fs::kNoEntry || !seen.insert(child).second) {
-            stack.pop_back();
-            continue;
+    // The files the save walk would meet: it walks the same folders.
+    struct Counter final : fs::EntryVisitor {
+        const fs::FileSystemAdapter& adapter;
+        uint64_t count = 0;
+        explicit Counter(const fs::FileSystemAdapter& files) : adapter(files) {}
+        fs::WalkStep visit(fs::EntryRef child, bool) override {
+            switch (adapter.saveKind(child)) {
+                case fs::SaveKind::Folder:
+                    if (adapter.name(child) != ".") return fs::WalkStep::Descend;
+                    break;
+                case fs::SaveKind::File:
+                case fs::SaveKind::CountedOnly: ++count; break;
+                case fs::SaveKind::Skipped: break;
+            }
+            return fs::WalkStep::Next;
         }
-        stack.back() = adapter_.nextSibling(child);
-        if (!adapter_.isValid(child)) continue;
-        switch (adapter_.saveKind(child)) {
-            case fs::SaveKind::Folder:
-                if (adapter_.name(child) != ".") stack.push_back(adapter_.firstChild(child));
-                break;
-            case fs::SaveKind::File:
-            case fs::SaveKind::CountedOnly: ++count; break;
-            case fs::SaveKind::Skipped: break;
-        }
-    }
-    return count;
+    } counter(adapter_);
+    fs::walkEntries(adapter_, folder, counter);
+    return counter.count;
 }
 
 SavedFile SaveWalk::saveFile(fs::EntryRef file, const std::string& outputFolder, const std::string& path) {
@@ -227,14 +116,9 @@ std::string SaveWalk::reserveInFreshFolder(const std::string& folder, const std:
     return destination;
 }
 
-void SaveWalk::promiseLiveNames(Frame& frame) {
-    // The chain's entries are marked in a set kept by the walk and unmarked afterwards: a set
-    // per folder cost an allocation per file.
-    chain_.clear();
-    for (fs::EntryRef child = frame.next; child != fs::kNoEntry && chainMet_.insert(child);
-         child = adapter_.nextSibling(child)) {
-        chain_.push_back(child);
-        if (!adapter_.isValid(child) || adapter_.isDeleted(child, frame.deleted)) continue;
+void SaveWalk::promiseLiveNames(Frame& frame, std::span<const fs::EntryRef> chain) {
+    for (fs::EntryRef child : chain) {
+        if (adapter_.isDeleted(child, frame.deleted)) continue;
         const fs::SaveKind kind = adapter_.saveKind(child);
         if (kind != fs::SaveKind::File && kind != fs::SaveKind::Folder) continue;
         const std::string name = adapter_.name(child);
@@ -245,7 +129,6 @@ void SaveWalk::promiseLiveNames(Frame& frame) {
         else
             frame.live->folderNames.insert(safeOutputName(name));
     }
-    for (fs::EntryRef child : chain_) chainMet_.erase(child);
     if (frame.live)
         std::sort(frame.live->destinations.begin(), frame.live->destinations.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -265,123 +148,133 @@ std::string SaveWalk::folderDestination(const std::string& parent, const std::st
     return path;
 }
 
-SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix) {
-    SaveReport report;
-    if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
-    // Copies handed to the pool, reported in walk order as they finish.
-    constexpr size_t kCopiesInFlight = 512;
-    std::deque<SavedFile> pending;
-    // Copies of the current folder's files met in a row, queued together.
-    constexpr size_t kBatchFiles = 128;
-    std::vector<CopyPool::Copy> batch;
-    auto tally = [&](SavedFile::Status status) {
-        if (status == SavedFile::Status::Ok) return;
-        ++report.notWritten;
-        if (status == SavedFile::Status::NoData) ++report.noData;
-    };
-    auto queueBatch = [&] {
-        if (pool_) pool_->copyBatch(batch);
-    };
-    auto finishOldest = [&](size_t count) {
+// One save of a folder: the walk's visitor, the frames of the folders open in the output, and
+// the copies handed to the pool and not yet reported.
+class SaveWalk::FolderSave final : public fs::EntryVisitor {
+public:
+    FolderSave(SaveWalk& walk, SaveReport& report) : walk_(walk), report_(report) {}
+
+    void start(Frame top) { stack_.push_back(std::move(top)); }
+
+    void beginFolder(fs::EntryRef, std::span<const fs::EntryRef> chain) override {
+        walk_.promiseLiveNames(stack_.back(), chain);
+    }
+
+    void endFolder(fs::EntryRef) override {
         queueBatch();
-        for (const fs::CopyResult& result : pool_->collect(count)) {
-            SavedFile done = std::move(pending.front());
-            pending.pop_front();
-            done.bytes = result.bytesWritten;
-            done.status = savedStatus(result.status);
-            if (!leftFile(result.status, done.output)) done.output.clear();
-            tally(done.status);
-            if (onFile) onFile(done);
-        }
-    };
-    auto finishAll = [&] {
-        if (!pending.empty()) finishOldest(pending.size());
-    };
-    fs::EntrySet seen;
-    seen.insert(folder);
-    // Depth-first in link order without recursion: a deep or looping chain cannot exhaust the stack.
-    std::vector<Frame> stack(1);
-    stack.back().next = adapter_.firstChild(folder);
-    stack.back().outputFolder = outputFolder;
-    stack.back().path = pathPrefix;
-    stack.back().deleted = adapter_.isValid(folder) && adapter_.isDeleted(folder, false);
-    stack.back().freshFolder = freshFolders_.count(outputFolder) != 0;
-    promiseLiveNames(stack.back());
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        fs::EntryRef child = frame.next;
-        bool wasDeferred = false;
-        if (child != fs::kNoEntry && seen.insert(child)) {
-            frame.next = adapter_.nextSibling(child);
-        } else if (frame.live && frame.live->nextDeferred < frame.live->deferred.size()) {
-            frame.next = fs::kNoEntry;
-            child = frame.live->deferred[frame.live->nextDeferred++];
-            wasDeferred = true;
-        } else {
-            queueBatch();
-            stack.pop_back();
-            continue;
-        }
-        if (!adapter_.isValid(child)) continue;
-        sink_.progressPosition(static_cast<int64_t>(report.files));
-        const std::string name = adapter_.name(child);
-        switch (adapter_.saveKind(child)) {
+        stack_.pop_back();
+    }
+
+    fs::WalkStep visit(fs::EntryRef child, bool deferred) override {
+        fs::FileSystemAdapter& adapter = walk_.adapter_;
+        Frame& frame = stack_.back();
+        walk_.sink_.progressPosition(static_cast<int64_t>(report_.files));
+        const std::string name = adapter.name(child);
+        switch (adapter.saveKind(child)) {
             case fs::SaveKind::Folder: {
                 if (name == ".") break;
-                const bool deleted = adapter_.isDeleted(child, frame.deleted);
-                if (deleted && !wasDeferred && frame.live && !name.empty() &&
-                    frame.live->folderNames.count(safeOutputName(name)) != 0) {
-                    frame.live->deferred.push_back(child);
-                    break;
-                }
+                const bool deleted = adapter.isDeleted(child, frame.deleted);
+                // A deleted subfolder named as a live one shares its output folder, after it.
+                if (deleted && !deferred && frame.live && !name.empty() &&
+                    frame.live->folderNames.count(safeOutputName(name)) != 0)
+                    return fs::WalkStep::Defer;
                 Frame inner;
-                inner.next = adapter_.firstChild(child);
                 inner.outputFolder = frame.outputFolder;
                 inner.path = frame.path;
                 inner.deleted = deleted;
                 inner.freshFolder = frame.freshFolder;
                 if (!name.empty()) {
-                    inner.outputFolder = folderDestination(frame.outputFolder, safeOutputName(name));
+                    inner.outputFolder = walk_.folderDestination(frame.outputFolder, safeOutputName(name));
                     inner.path = frame.path + name + "/";
-                    inner.freshFolder = freshFolders_.count(inner.outputFolder) != 0;
+                    inner.freshFolder = walk_.freshFolders_.count(inner.outputFolder) != 0;
                 }
-                promiseLiveNames(inner);
                 queueBatch();
-                stack.push_back(std::move(inner));
-                break;
+                stack_.push_back(std::move(inner));
+                return fs::WalkStep::Descend;
             }
             case fs::SaveKind::File: {
-                ++report.files;
+                ++report_.files;
                 std::string destination;
-                if (frame.live)
-                    destination = frame.live->takeDestination(child);
-                if (destination.empty()) destination = reserveDestination(frame, safeOutputName(name));
-                if (pool_) {
-                    batch.push_back({child, destination});
-                    pending.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});
-                    if (batch.size() >= kBatchFiles) queueBatch();
+                if (frame.live) destination = frame.live->takeDestination(child);
+                if (destination.empty()) destination = walk_.reserveDestination(frame, safeOutputName(name));
+                if (walk_.pool_) {
+                    batch_.push_back({child, destination});
+                    pending_.push_back({frame.path + name, std::move(destination), 0, SavedFile::Status::Error});
+                    if (batch_.size() >= kBatchFiles) queueBatch();
                     // Half the window at a time: the walk sleeps once per batch, not per file.
-                    if (pending.size() >= kCopiesInFlight) finishOldest(kCopiesInFlight / 2);
+                    if (pending_.size() >= kCopiesInFlight) finishOldest(kCopiesInFlight / 2);
                     break;
                 }
-                SavedFile saved = copyTo(child, destination, frame.path + name);
-                tally(saved.status);
-                if (onFile) onFile(saved);
+                report(walk_.copyTo(child, destination, frame.path + name));
                 break;
             }
             case fs::SaveKind::CountedOnly: {
-                ++report.files;
+                ++report_.files;
                 finishAll();  // keep walk order
                 SavedFile skipped;
                 skipped.path = frame.path + name;
                 skipped.status = SavedFile::Status::Skipped;
-                if (onFile) onFile(skipped);
+                if (walk_.onFile) walk_.onFile(skipped);
                 break;
             }
             case fs::SaveKind::Skipped: break;
         }
+        return fs::WalkStep::Next;
     }
-    finishAll();
+
+    void finishAll() {
+        if (!pending_.empty()) finishOldest(pending_.size());
+    }
+
+private:
+    // Copies handed to the pool, reported in walk order as they finish.
+    static constexpr size_t kCopiesInFlight = 512;
+    // Copies of the current folder's files met in a row, queued together.
+    static constexpr size_t kBatchFiles = 128;
+
+    void report(const SavedFile& saved) {
+        if (saved.status != SavedFile::Status::Ok) {
+            ++report_.notWritten;
+            if (saved.status == SavedFile::Status::NoData) ++report_.noData;
+        }
+        if (walk_.onFile) walk_.onFile(saved);
+    }
+
+    void queueBatch() {
+        if (walk_.pool_) walk_.pool_->copyBatch(batch_);
+    }
+
+    void finishOldest(size_t count) {
+        queueBatch();
+        for (const fs::CopyResult& result : walk_.pool_->collect(count)) {
+            SavedFile done = std::move(pending_.front());
+            pending_.pop_front();
+            done.bytes = result.bytesWritten;
+            done.status = savedStatus(result.status);
+            if (!leftFile(result.status, done.output)) done.output.clear();
+            report(done);
+        }
+    }
+
+    SaveWalk& walk_;
+    SaveReport& report_;
+    std::vector<Frame> stack_;
+    std::deque<SavedFile> pending_;
+    std::vector<CopyPool::Copy> batch_;
+};
+
+SaveReport SaveWalk::saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix) {
+    SaveReport report;
+    if (parallelCopies > 1 && !pool_) pool_ = std::make_unique<CopyPool>(adapter_, parallelCopies);
+    Frame top;
+    top.outputFolder = outputFolder;
+    top.path = pathPrefix;
+    top.deleted = adapter_.isValid(folder) && adapter_.isDeleted(folder, false);
+    top.freshFolder = freshFolders_.count(outputFolder) != 0;
+    FolderSave save(*this, report);
+    save.start(std::move(top));
+    fs::walkEntries(adapter_, folder, save);
+    save.finishAll();
     return report;
 }
 

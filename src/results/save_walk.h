@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
-#include "fs/entry_set.h"
 #include "fs/file_system_adapter.h"
 #include "platform/ui_sink.h"
 #include "results/path_set.h"
@@ -37,16 +36,21 @@ void reportSaved(platform::UiSink& sink, uint64_t files, uint64_t notWritten, ui
 // The message for one file of which nothing survives.
 std::string noDataMessage(const std::string& name);
 
+class CopyPool;
+
 class SaveWalk {
 public:
     SaveWalk(fs::FileSystemAdapter& adapter, platform::UiSink& sink);
     ~SaveWalk();
 
-    // Files below `folder` that saving would handle ("$BadClus" included).
+    // Files below `folder` that saving would handle ("$BadClus" included); kNoEntry: the volume's.
     uint64_t countFiles(fs::EntryRef folder) const;
     // Saves the children of `folder` into `outputFolder` (the folder itself gets no folder).
-    // `pathPrefix` starts every SavedFile::path (empty, or a path ending in "/").
+    // `pathPrefix` starts every SavedFile::path (empty, or a path ending in "/"). kNoEntry: the
+    // whole volume, whose root level is saved as any folder's children are.
     SaveReport saveFolder(fs::EntryRef folder, const std::string& outputFolder, const std::string& pathPrefix = "");
+    // The whole volume: each root-level folder into a folder of its name, the files beside them.
+    SaveReport saveVolume(const std::string& outputFolder) { return saveFolder(fs::kNoEntry, outputFolder); }
     // Saves one file into `outputFolder`.
     SavedFile saveFile(fs::EntryRef file, const std::string& outputFolder, const std::string& path);
 
@@ -57,9 +61,11 @@ public:
     unsigned parallelCopies = 1;
 
 private:
-    class CopyPool;
+    class FolderSave;
     struct Frame;
-    void promiseLiveNames(Frame& frame);
+    // Promises destinations to the live files of a folder's chain before any deleted namesake
+    // takes one, and notes its live subfolders' names.
+    void promiseLiveNames(Frame& frame, std::span<const fs::EntryRef> chain);
     std::string folderDestination(const std::string& parent, const std::string& name);
     SavedFile copyTo(fs::EntryRef file, const std::string& destination, const std::string& path);
     // A free destination for `name` in the frame's output folder, promised to it.
@@ -72,8 +78,6 @@ private:
     std::unique_ptr<CopyPool> pool_;
     PathSet reserved_;                              // destinations promised to files and folders of this walk
     std::unordered_set<std::string> freshFolders_;  // folders this walk created
-    fs::EntrySet chainMet_;                          // a folder's chain being read; empty between reads
-    std::vector<fs::EntryRef> chain_;
 };
 
 // The Save button: confirmation with the file count, the walk, then the end message, which says

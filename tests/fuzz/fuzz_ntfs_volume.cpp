@@ -11,6 +11,7 @@
 #include "image/raw_reader.h"
 #include "image/wizard_state.h"
 #include "platform/recording_sink.h"
+#include "fuzz_adapter_walk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vdrec;
@@ -28,17 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.parseAllRecords();
     fs::ntfs::NtfsAdapter adapter(parser);
     static const std::string out = "/tmp/vdrec-fuzz-ntfs-" + std::to_string(::getpid());
-    size_t visited = 0;
-    for (fs::EntryRef entry : adapter.rootLevel()) {
-        for (fs::EntryRef child = entry; child != fs::kNoEntry && visited < 256; child = adapter.nextSibling(child), ++visited) {
-            if (!adapter.isValid(child)) break;
-            adapter.listTexts(child);
-            if (adapter.saveKind(child) == fs::SaveKind::File) {
-                ::unlink(out.c_str());
-                adapter.saveFile(child, out);
-            }
-        }
-    }
-    ::unlink(out.c_str());
+    fuzz::walkAdapter(adapter, out);
     return 0;
 }

@@ -138,6 +138,51 @@ TEST(SaveWalk, LiveEntriesTakeThePlainNamesAndDeletedNamesakesTheNumbers) {
     }
 }
 
+TEST(SaveWalk, WholeVolumeIsSavedAsAFolderWhoseChildrenAreTheRootLevel) {
+    // The same entries twice: at the root level, and below a folder "top".
+    FakeFileSystem fs;
+    const auto top = fs.add(fs::kNoEntry, "top", true);
+    fs.roots.clear();
+    for (fs::EntryRef parent : {fs::kNoEntry, top}) {
+        fs.add(parent, "budget.xlsx", false, "deleted", true);
+        fs.add(parent, "budget.xlsx", false, "live");
+        const auto oldDocs = fs.add(parent, "Docs", true, "", true);
+        fs.add(oldDocs, "a.txt", false, "old a", true);
+        const auto docs = fs.add(parent, "Docs", true);
+        fs.add(docs, "a.txt", false, "live a");
+        const auto unnamed = fs.add(parent, "", true);  // gets no folder of its own
+        fs.add(unnamed, "loose.txt", false, "loose");
+        fs.at(fs.add(parent, "$BadClus", false, "bad")).countedOnly = true;
+    }
+    const std::map<std::string, std::string> expected = {{"budget.xlsx", "live"},    {"budget (1).xlsx", "deleted"},
+                                                         {"Docs/a.txt", "live a"},   {"Docs/a (1).txt", "old a"},
+                                                         {"loose.txt", "loose"}};
+    for (unsigned copies : {1u, 3u}) {
+        SCOPED_TRACE(copies);
+        test::TempDir whole, folder;
+        platform::RecordingSink sink;
+        auto save = [&](fs::EntryRef from, const std::string& out) {
+            SaveWalk walk(fs, sink);
+            walk.parallelCopies = copies;
+            std::vector<std::string> lines;
+            walk.onFile = [&](const SavedFile& saved) {
+                lines.push_back(saved.path + " -> " + (saved.output.empty() ? "" : saved.output.substr(out.size())));
+            };
+            const SaveReport report = from == fs::kNoEntry ? walk.saveVolume(out) : walk.saveFolder(from, out);
+            EXPECT_EQ(report.files, 6u);
+            EXPECT_EQ(walk.countFiles(from), 6u);
+            return lines;
+        };
+        const auto wholeLines = save(fs::kNoEntry, whole.path());
+        EXPECT_EQ(wholeLines, save(top, folder.path()));
+        EXPECT_EQ(tree(whole.path()), expected);
+        EXPECT_EQ(tree(folder.path()), expected);
+        EXPECT_EQ(wholeLines, (std::vector<std::string>{"budget.xlsx -> /budget (1).xlsx", "budget.xlsx -> /budget.xlsx",
+                                                        "Docs/a.txt -> /Docs/a.txt", "loose.txt -> /loose.txt",
+                                                        "$BadClus -> ", "Docs/a.txt -> /Docs/a (1).txt"}));
+    }
+}
+
 TEST(SaveWalk, ParallelCopiesGiveTheSameFilesNamesAndOrder) {
     FakeFileSystem fs;
     const auto top = fs.add(fs::kNoEntry, "top", true);
