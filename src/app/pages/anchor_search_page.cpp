@@ -1,5 +1,6 @@
 #include "app/pages/anchor_search_page.h"
 
+#include "app/page_texts.h"
 #include "platform/text_format.h"
 
 namespace vdrec::app {
@@ -90,13 +91,13 @@ void AnchorSearchPage::fillLists() {
 void AnchorSearchPage::pause() {
     if (!searching) return;
     worker_.pause();
-    sink_.status("Pause button pressed");
+    sink_.status(kPausePressed);
 }
 
 void AnchorSearchPage::resume() {
     if (!searching) return;
     worker_.resume();
-    sink_.status("Resume button pressed");
+    sink_.status(kResumePressed);
 }
 
 void AnchorSearchPage::stop() {
@@ -109,7 +110,7 @@ void AnchorSearchPage::stop() {
 app::ResultsPage* AnchorSearchPage::next() {
     // The parser is handed over only once its search has ended.
     if (searching) {
-        sink_.message("Please wait for the running process.");
+        sink_.message(kWaitForRunningProcess);
         return nullptr;
     }
     if (anchorSelection < 0 || static_cast<size_t>(anchorSelection) >= anchorItems.size()) {
@@ -138,8 +139,8 @@ bool AnchorSearchPage::back() {
 }
 
 bool AnchorSearchPage::close() {
-    if (!sink_.question("Do you want to Close Application ?")) return false;
-    sink_.status("All thread Stopped");
+    if (!sink_.question(kCloseQuestion)) return false;
+    sink_.status(kAllThreadsStopped);
     stopAndJoin();
     return true;
 }

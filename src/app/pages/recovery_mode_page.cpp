@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "app/page_texts.h"
 #include "app/pages/anchor_search_page.h"
 
 namespace vdrec::app {
@@ -79,6 +80,6 @@ bool RecoveryModePage::back() {
     return true;
 }
 
-bool RecoveryModePage::close() { return sink_.question("Do you want to Close Application ?"); }
+bool RecoveryModePage::close() { return sink_.question(kCloseQuestion); }
 
 }  // namespace vdrec::app

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "platform/number_field.h"
-#include "platform/page_texts.h"
+#include "app/page_texts.h"
 #include "platform/text_format.h"
 #include "volumes/volume_extent.h"
 #include "volumes/volume_filter.h"
@@ -245,7 +245,7 @@ const volumes::VolumeEntry* VolumePage::selectedVolume() const {
 
 NextPage VolumePage::next() {
     if (busy_) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return NextPage::None;
     }
     if (!selectedRow_) {
@@ -299,7 +299,7 @@ NextPage VolumePage::next() {
 
 bool VolumePage::back() {
     if (!backEnabled) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return false;
     }
     // Back is offered again once Stop was pressed, while the scan may still be winding down:
@@ -322,7 +322,7 @@ void VolumePage::pause() { worker_.pause(); }
 void VolumePage::resume() { worker_.resume(); }
 
 bool VolumePage::close() {
-    if (!sink_.question(platform::kCloseQuestion)) return false;
+    if (!sink_.question(kCloseQuestion)) return false;
     stopAndJoin();
     return true;
 }
