@@ -127,14 +127,21 @@ app::ResultsPage* AnchorSearchPage::next() {
     choice.formatted = formattedDrive_;
     visible = false;
     resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, results::ScanMode::Advanced,
-                                                            std::move(session_), choice, [this] { visible = true; });
+                                                      std::move(session_), choice, [this] { resultsPageLeft(); });
     return resultsPage_.get();
+}
+
+void AnchorSearchPage::resultsPageLeft() {
+    // Called from inside the results page's Back, which touches nothing of itself afterwards.
+    resultsPage_.reset();
+    visible = true;
 }
 
 bool AnchorSearchPage::back() {
     stopAndJoin();
     visible = false;
-    if (onBack_) onBack_();
+    auto leave = std::move(onBack_);
+    if (leave) leave();  // may destroy this page: nothing of it is touched below
     return true;
 }
 

@@ -79,7 +79,8 @@ bool ResultsPage::back() {
     if (refuseWhileRunning()) return false;
     stopAndJoin();
     visible = false;
-    if (onBack_) onBack_();
+    auto leave = std::move(onBack_);
+    if (leave) leave();  // may destroy this page: nothing of it is touched below
     return true;
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/number_field.h"
 #include "app/page_texts.h"
+#include "app/pages/raw_recovery_page.h"
+#include "app/pages/recovery_mode_page.h"
+#include "platform/number_field.h"
 #include "platform/text_format.h"
 #include "volumes/volume_extent.h"
 #include "volumes/volume_filter.h"
@@ -55,7 +57,16 @@ VolumePage::VolumePage(image::WizardState& state, platform::UiSink& sink, Volume
                                    std::function<void()> onBack)
     : state_(state), sink_(sink), options_(options), onBack_(std::move(onBack)) {}
 
-VolumePage::~VolumePage() { stopAndJoin(); }
+VolumePage::~VolumePage() {
+    // The later pages go first: their workers read through the reader the scan opened.
+    closeNextPages();
+    stopAndJoin();
+}
+
+void VolumePage::closeNextPages() {
+    recoveryModePage_.reset();
+    rawRecoveryPage_.reset();
+}
 
 void VolumePage::stopAndJoin() {
     if (scanner_) scanner_->stopRequested = true;
@@ -286,6 +297,8 @@ NextPage VolumePage::next() {
     if (raw) {
         handedToRaw_ = true;
         volume.fileSystem = "RAW";
+        closeNextPages();
+        rawRecoveryPage_ = std::make_unique<RawRecoveryPage>(state_, sink_, volume, [this] { nextPageLeft(); });
         visible = false;
         return NextPage::RawRecovery;
     }
@@ -293,8 +306,16 @@ NextPage VolumePage::next() {
         sink_.message("can not parse unknown volume");
         return NextPage::None;
     }
+    closeNextPages();
+    recoveryModePage_ = std::make_unique<RecoveryModePage>(state_, sink_, volume, [this] { nextPageLeft(); });
     visible = false;
     return NextPage::RecoveryMode;
+}
+
+void VolumePage::nextPageLeft() {
+    // Called from inside the next page's Back, which touches nothing of itself afterwards.
+    closeNextPages();
+    show();
 }
 
 bool VolumePage::back() {
