@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/page_test_support.h"
+#include "app/pages/anchor_search_page.h"
 #include "app/pages/raw_recovery_page.h"
 #include "app/pages/recovery_mode_page.h"
 #include "app/pages/results_page.h"
@@ -100,6 +101,45 @@ TEST(PageChain, AVolumeTreatedAsRawLeadsToTheRawRecoveryPageTheVolumePageOwns) {
     ASSERT_EQ(chain.volumes->next(), NextPage::RecoveryMode);
     EXPECT_NE(chain.volumes->recoveryModePage(), nullptr);
     EXPECT_EQ(chain.volumes->rawRecoveryPage(), nullptr);
+}
+
+TEST(PageChain, AdvancedModeGoesThroughTheAnchorSearchAndItsResultsPageAgainAfterBack) {
+    // No boot sector: the volume is added by hand over the whole disk and searched for its MFT.
+    Chain chain("ntfs-noboot.img");
+    ASSERT_NE(chain.volumes, nullptr);
+    chain.volumes->addCustomVolume();
+    chain.volumes->selectTreatAs(5);  // NTFS
+    ASSERT_EQ(chain.volumes->next(), NextPage::RecoveryMode);
+    RecoveryModePage* recovery = chain.volumes->recoveryModePage();
+    ASSERT_NE(recovery, nullptr);
+    recovery->selectAdvanced();
+    ASSERT_EQ(recovery->next(), RecoveryModePage::NextPage::AnchorSearch);
+    EXPECT_EQ(recovery->resultsPage(), nullptr);
+    AnchorSearchPage* anchors = recovery->anchorPage();
+    ASSERT_NE(anchors, nullptr);
+
+    // The second round is the one after the results page's Back: the page searches again, so
+    // its Next hands on a parser that knows the anchor it lists.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        anchors->waitForWorker();
+        EXPECT_EQ(anchors->anchorItems, std::vector<std::string>{"MFT_ENTRY:0"});
+        EXPECT_TRUE(anchors->nextEnabled && anchors->backEnabled);
+        ResultsPage* results = anchors->next();
+        ASSERT_NE(results, nullptr);
+        EXPECT_FALSE(anchors->visible);
+        EXPECT_EQ(anchors->resultsPage(), results);
+        results->waitForWorker();
+        const std::vector<std::string> found = rootLevel(*results);
+        EXPECT_TRUE(contains(found, "Docs")) << testing::PrintToString(found);
+        ASSERT_TRUE(results->back());
+        EXPECT_EQ(anchors->resultsPage(), nullptr);
+        EXPECT_TRUE(anchors->visible);
+    }
+    anchors->waitForWorker();
+    ASSERT_TRUE(anchors->back());
+    EXPECT_EQ(recovery->anchorPage(), nullptr);
+    EXPECT_TRUE(recovery->visible);
 }
 
 TEST(PageChain, NextHidesEachPageAndBackDestroysTheCurrentOneAndShowsItsParent) {

@@ -12,6 +12,7 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
       volume_(volume),
       onBack_(std::move(onBack)),
       kind_(results::fileSystemKind(volume.fileSystem)),
+      wantedAnchors_(wantedAnchors),
       formattedDrive_(formattedDrive) {
     if (kind_ != results::FileSystemKind::Ntfs && kind_ != results::FileSystemKind::Fat16 &&
         kind_ != results::FileSystemKind::Fat32 && kind_ != results::FileSystemKind::Exfat) {
@@ -19,6 +20,10 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
         backEnabled = true;
         return;
     }
+    startSearch();
+}
+
+void AnchorSearchPage::startSearch() {
     session_ = results::ScanSession::create(volume_, state_, sink_);
     if (!session_) {
         // No worker starts: Back must stay usable.
@@ -31,11 +36,17 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
         anchorLabel = "Total fat64 Entries Found:";
         heapVisible = true;
     }
+    anchorItems.clear();
+    clusterItems.clear();
+    heapItems.clear();
+    anchorSelection = clusterSelection = heapSelection = -1;
+    nextEnabled = backEnabled = false;
+    progressVisible = pauseVisible = resumeVisible = stopVisible = true;
     searching = true;
     session_->setSink(workerSink_);
     worker_.start(
-        [this, wantedAnchors] {
-            session_->findAnchors(wantedAnchors);
+        [this] {
+            session_->findAnchors(wantedAnchors_);
             worker_.callOnPage([this] { fillLists(); });
         },
         [this] { session_->requestStop(); });
@@ -133,8 +144,11 @@ app::ResultsPage* AnchorSearchPage::next() {
 
 void AnchorSearchPage::resultsPageLeft() {
     // Called from inside the results page's Back, which touches nothing of itself afterwards.
+    // The searched parser went with that page, so the search runs again: a second Next must
+    // hand on a parser that knows its anchors, never a fresh one that would list nothing.
     resultsPage_.reset();
     visible = true;
+    startSearch();
 }
 
 bool AnchorSearchPage::back() {

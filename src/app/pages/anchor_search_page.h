@@ -64,6 +64,7 @@ public:
     bool visible = true;
 
 private:
+    void startSearch();
     void fillLists();
     void resultsPageLeft();
     void stopAndJoin();
@@ -73,6 +74,7 @@ private:
     volumes::VolumeEntry volume_;
     std::function<void()> onBack_;
     results::FileSystemKind kind_;
+    int wantedAnchors_;
     bool formattedDrive_;
     std::unique_ptr<results::ScanSession> session_;
     std::unique_ptr<app::ResultsPage> resultsPage_;
