@@ -121,8 +121,6 @@ void AnchorSearchPage::next() {
     cancelNext(previous);
 }
 
-void AnchorSearchPage::childLeft() { controller_.destroyClosedPages(); }
-
 void AnchorSearchPage::back() {
     if (controller_.back()) leaveToParent();
 }

@@ -22,7 +22,6 @@ public:
 protected:
     bool confirmClose() override;
     size_t pumpWorker() override;
-    void childLeft() override;
 
 private:
     void next();

@@ -126,7 +126,6 @@ void PageWindow::childReturned() {
         move(child_->pos());
         child_.release()->deleteLater();
     }
-    childLeft();
     present();
 }
 

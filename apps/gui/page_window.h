@@ -51,8 +51,6 @@ protected:
     virtual void enterPressed() {}
     virtual void escapePressed();
     virtual size_t pumpWorker() { return 0; }
-    // After the child window's Back: the controller's own clean-up of the closed child.
-    virtual void childLeft() {}
 
     // Shared controls, created on first use.
     QLabel* statusLine();
@@ -79,7 +77,8 @@ protected:
     QtSink::Attachment beginNext();
     void cancelNext(const QtSink::Attachment& previous);
     void openChild(std::unique_ptr<PageWindow> child);
-    // Back succeeded: the controller of this window is gone; the parent shows again.
+    // Back succeeded: the controller of this window is gone (its parent controller destroyed it);
+    // the parent shows again.
     void leaveToParent();
 
     void closeEvent(QCloseEvent* event) override;

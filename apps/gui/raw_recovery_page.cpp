@@ -41,9 +41,9 @@ RawRecoveryPage::RawRecoveryPage(Wizard& wizard, PageWindow* parentPage, app::Ra
     loadDefault_->setObjectName("loadDefault");
     parse_ = new QPushButton("Parse", files);
     parse_->setObjectName("parse");
-    settings_ = new QPushButton("Setting", files);
+    settings_ = new QPushButton(qt(app::kSignatureEditorTitle), files);
     settings_->setObjectName("settings");
-    settings_->setToolTip("Setting");
+    settings_->setToolTip(settings_->text());
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(path_, 1);
     fileRow->addWidget(browse_);

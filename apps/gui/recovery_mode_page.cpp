@@ -93,8 +93,6 @@ void RecoveryModePage::next() {
     }
 }
 
-void RecoveryModePage::childLeft() { controller_.destroyClosedPages(); }
-
 void RecoveryModePage::back() {
     if (controller_.back()) leaveToParent();
 }

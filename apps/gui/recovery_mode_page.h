@@ -22,7 +22,6 @@ public:
 
 protected:
     bool confirmClose() override;
-    void childLeft() override;
 
 private:
     void next();

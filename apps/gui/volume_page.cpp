@@ -17,7 +17,6 @@
 
 #include "app/pages/raw_recovery_page.h"
 #include "app/pages/recovery_mode_page.h"
-#include "app/application.h"
 #include "raw_recovery_page.h"
 #include "recovery_mode_page.h"
 #include "text.h"
@@ -163,8 +162,6 @@ VolumePage::VolumePage(Wizard& wizard, PageWindow* parentPage, app::VolumePage& 
     connect(next_, &QPushButton::clicked, this, &VolumePage::next);
 }
 
-VolumePage::~VolumePage() = default;
-
 void VolumePage::fillRows() {
     const auto& rows = controller_.rows();
     const QSignalBlocker block(table_);
@@ -232,30 +229,13 @@ void VolumePage::escapePressed() {
 void VolumePage::next() {
     const auto previous = beginNext();
     const app::NextPage page = controller_.next();
-    if (page == app::NextPage::None) {
+    if (page == app::NextPage::RawRecovery && controller_.rawRecoveryPage()) {
+        openChild(std::make_unique<RawRecoveryPage>(wizard(), this, *controller_.rawRecoveryPage()));
+    } else if (page == app::NextPage::RecoveryMode && controller_.recoveryModePage()) {
+        openChild(std::make_unique<RecoveryModePage>(wizard(), this, *controller_.recoveryModePage()));
+    } else {
         cancelNext(previous);
-        return;
     }
-    if (!controller_.selectedVolume()) {
-        controller_.show();
-        cancelNext(previous);
-        return;
-    }
-    if (page == app::NextPage::RawRecovery) {
-        rawRecovery_ = std::make_unique<app::RawRecoveryPage>(wizard().application().state(), sink(),
-                                                              *controller_.selectedVolume(), [this] { controller_.show(); });
-        openChild(std::make_unique<RawRecoveryPage>(wizard(), this, *rawRecovery_));
-        return;
-    }
-    recoveryMode_ = std::make_unique<app::RecoveryModePage>(wizard().application().state(), sink(),
-                                                            *controller_.selectedVolume(),
-                                                            [this] { controller_.show(); });
-    openChild(std::make_unique<RecoveryModePage>(wizard(), this, *recoveryMode_));
-}
-
-void VolumePage::childLeft() {
-    recoveryMode_.reset();
-    rawRecovery_.reset();
 }
 
 void VolumePage::back() {

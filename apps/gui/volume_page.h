@@ -1,8 +1,6 @@
 #pragma once
-// The volume page: the volumes found, the custom settings for the selected one, and the
-// recovery-mode page it opens, over the controller in src/app/pages/volume_page.h.
-
-#include <memory>
+// The volume page: the volumes found and the custom settings for the selected one, over the
+// controller in src/app/pages/volume_page.h.
 
 #include "page_window.h"
 
@@ -13,8 +11,6 @@ class QTableWidget;
 class QToolButton;
 
 namespace vdrec::app {
-class RawRecoveryPage;
-class RecoveryModePage;
 class VolumePage;
 }
 
@@ -24,7 +20,6 @@ class VolumePage final : public PageWindow {
     Q_OBJECT
 public:
     VolumePage(Wizard& wizard, PageWindow* parentPage, app::VolumePage& controller);
-    ~VolumePage() override;
     void refresh() override;
     bool workerActive() const override;
 
@@ -32,7 +27,6 @@ protected:
     bool confirmClose() override;
     void escapePressed() override;
     size_t pumpWorker() override;
-    void childLeft() override;
 
 private:
     void fillRows();
@@ -40,10 +34,6 @@ private:
     void back();
 
     app::VolumePage& controller_;
-    // The volume page's controller hands over a volume; the recovery-mode page it goes to is
-    // owned here, for the life of this window's child.
-    std::unique_ptr<app::RecoveryModePage> recoveryMode_;
-    std::unique_ptr<app::RawRecoveryPage> rawRecovery_;
     QTableWidget* table_;
     QPushButton* filter_;
     QPushButton* addCustom_;

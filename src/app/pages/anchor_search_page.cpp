@@ -1,5 +1,6 @@
 #include "app/pages/anchor_search_page.h"
 
+#include "app/page_texts.h"
 #include "platform/text_format.h"
 
 namespace vdrec::app {
@@ -11,6 +12,7 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
       volume_(volume),
       onBack_(std::move(onBack)),
       kind_(results::fileSystemKind(volume.fileSystem)),
+      wantedAnchors_(wantedAnchors),
       formattedDrive_(formattedDrive) {
     if (kind_ != results::FileSystemKind::Ntfs && kind_ != results::FileSystemKind::Fat16 &&
         kind_ != results::FileSystemKind::Fat32 && kind_ != results::FileSystemKind::Exfat) {
@@ -18,6 +20,10 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
         backEnabled = true;
         return;
     }
+    startSearch();
+}
+
+void AnchorSearchPage::startSearch() {
     session_ = results::ScanSession::create(volume_, state_, sink_);
     if (!session_) {
         // No worker starts: Back must stay usable.
@@ -30,11 +36,17 @@ AnchorSearchPage::AnchorSearchPage(image::WizardState& state, platform::UiSink& 
         anchorLabel = "Total fat64 Entries Found:";
         heapVisible = true;
     }
+    anchorItems.clear();
+    clusterItems.clear();
+    heapItems.clear();
+    anchorSelection = clusterSelection = heapSelection = -1;
+    nextEnabled = backEnabled = false;
+    progressVisible = pauseVisible = resumeVisible = stopVisible = true;
     searching = true;
     session_->setSink(workerSink_);
     worker_.start(
-        [this, wantedAnchors] {
-            session_->findAnchors(wantedAnchors);
+        [this] {
+            session_->findAnchors(wantedAnchors_);
             worker_.callOnPage([this] { fillLists(); });
         },
         [this] { session_->requestStop(); });
@@ -90,13 +102,13 @@ void AnchorSearchPage::fillLists() {
 void AnchorSearchPage::pause() {
     if (!searching) return;
     worker_.pause();
-    sink_.status("Pause button pressed");
+    sink_.status(kPausePressed);
 }
 
 void AnchorSearchPage::resume() {
     if (!searching) return;
     worker_.resume();
-    sink_.status("Resume button pressed");
+    sink_.status(kResumePressed);
 }
 
 void AnchorSearchPage::stop() {
@@ -109,7 +121,7 @@ void AnchorSearchPage::stop() {
 app::ResultsPage* AnchorSearchPage::next() {
     // The parser is handed over only once its search has ended.
     if (searching) {
-        sink_.message("Please wait for the running process.");
+        sink_.message(kWaitForRunningProcess);
         return nullptr;
     }
     if (anchorSelection < 0 || static_cast<size_t>(anchorSelection) >= anchorItems.size()) {
@@ -126,20 +138,30 @@ app::ResultsPage* AnchorSearchPage::next() {
     choice.formatted = formattedDrive_;
     visible = false;
     resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, results::ScanMode::Advanced,
-                                                            std::move(session_), choice, [this] { visible = true; });
+                                                      std::move(session_), choice, [this] { resultsPageLeft(); });
     return resultsPage_.get();
+}
+
+void AnchorSearchPage::resultsPageLeft() {
+    // Called from inside the results page's Back, which touches nothing of itself afterwards.
+    // The searched parser went with that page, so the search runs again: a second Next must
+    // hand on a parser that knows its anchors, never a fresh one that would list nothing.
+    resultsPage_.reset();
+    visible = true;
+    startSearch();
 }
 
 bool AnchorSearchPage::back() {
     stopAndJoin();
     visible = false;
-    if (onBack_) onBack_();
+    auto leave = std::move(onBack_);
+    if (leave) leave();  // may destroy this page: nothing of it is touched below
     return true;
 }
 
 bool AnchorSearchPage::close() {
-    if (!sink_.question("Do you want to Close Application ?")) return false;
-    sink_.status("All thread Stopped");
+    if (!sink_.question(kCloseQuestion)) return false;
+    sink_.status(kAllThreadsStopped);
     stopAndJoin();
     return true;
 }

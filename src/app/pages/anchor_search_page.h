@@ -34,15 +34,13 @@ public:
     void selectHeap(int index) { heapSelection = index; }
     // Opens the results page in Advanced mode; null when refused.
     app::ResultsPage* next();
+    // True when the page has left: the parent is shown and this object is destroyed.
     bool back();
     bool close();
     void enter() {}
 
+    // The page Next opened; it lives until its Back.
     app::ResultsPage* resultsPage() { return resultsPage_.get(); }
-    // After the results page's Back returned true.
-    void destroyClosedPages() {
-        if (resultsPage_ && !resultsPage_->visible) resultsPage_.reset();
-    }
     size_t pumpWorker() { return worker_.pump(); }
     void waitForWorker() { worker_.join(); }
     platform::Worker& worker() { return worker_; }
@@ -66,7 +64,9 @@ public:
     bool visible = true;
 
 private:
+    void startSearch();
     void fillLists();
+    void resultsPageLeft();
     void stopAndJoin();
 
     image::WizardState& state_;
@@ -74,6 +74,7 @@ private:
     volumes::VolumeEntry volume_;
     std::function<void()> onBack_;
     results::FileSystemKind kind_;
+    int wantedAnchors_;
     bool formattedDrive_;
     std::unique_ptr<results::ScanSession> session_;
     std::unique_ptr<app::ResultsPage> resultsPage_;

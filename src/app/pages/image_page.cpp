@@ -1,12 +1,12 @@
 #include "app/pages/image_page.h"
 
+#include "app/page_texts.h"
 #include "app/pages/scan_mode_page.h"
 #include "image/header_facts.h"
 #include "image/image_kind.h"
 #include "image/vhd_reader.h"
 #include "platform/folders.h"
 #include "platform/number_field.h"
-#include "platform/page_texts.h"
 #include "platform/text_format.h"
 
 namespace vdrec::app {
@@ -139,6 +139,6 @@ ScanModePage* ImagePage::next() {
     return modePage_.get();
 }
 
-bool ImagePage::close() { return sink_.question(platform::kCloseQuestion); }
+bool ImagePage::close() { return sink_.question(kCloseQuestion); }
 
 }  // namespace vdrec::app

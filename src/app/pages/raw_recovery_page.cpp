@@ -6,7 +6,6 @@
 
 #include "app/pages/signature_editor_page.h"
 #include "image/image_reader.h"
-#include "platform/page_texts.h"
 #include "raw/carve_area.h"
 #include "raw/signature_file.h"
 #include "results/save_walk.h"
@@ -44,7 +43,7 @@ void RawRecoveryPage::stopAndJoin() {
 
 bool RawRecoveryPage::browse() {
     if (running) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return false;
     }
     return true;
@@ -56,7 +55,7 @@ void RawRecoveryPage::signatureFileChosen(const std::string& path) {
 
 void RawRecoveryPage::parse() {
     if (running) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return;
     }
     progressVisible = runButtonsVisible = true;
@@ -170,7 +169,7 @@ void RawRecoveryPage::stop() {
 
 std::unique_ptr<SignatureEditorPage> RawRecoveryPage::openSignatureEditor() {
     if (running) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return nullptr;
     }
     return std::make_unique<SignatureEditorPage>(sink_);
@@ -204,10 +203,10 @@ void RawRecoveryPage::save() {
         return;
     }
     if (running) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return;
     }
-    const auto folder = sink_.pickFolder("Please choose a folder.");
+    const auto folder = sink_.pickFolder(kChooseFolder);
     if (!folder || folder->empty()) return;
     running = true;
     backEnabled = saveEnabled = false;
@@ -237,7 +236,7 @@ void RawRecoveryPage::save() {
 
 bool RawRecoveryPage::back() {
     if (!backEnabled || running) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return false;
     }
     stopAndJoin();
@@ -248,7 +247,7 @@ bool RawRecoveryPage::back() {
 }
 
 bool RawRecoveryPage::close() {
-    if (!sink_.question(platform::kCloseQuestion)) return false;
+    if (!sink_.question(kCloseQuestion)) return false;
     stopAndJoin();
     return true;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_texts.h"
 #include "image/wizard_state.h"
 #include "platform/ui_sink.h"
 #include "platform/worker.h"
@@ -20,9 +21,6 @@
 namespace vdrec::app {
 
 class SignatureEditorPage;
-
-inline constexpr std::string_view kRawRecoveryIntro = "Please select parse button to scan the default file.";
-inline constexpr std::string_view kRawScanEnded = "Scanning processing done.Select save button to save the data.";
 
 class RawRecoveryPage {
 public:

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "app/page_texts.h"
 #include "app/pages/anchor_search_page.h"
 
 namespace vdrec::app {
@@ -20,7 +21,12 @@ RecoveryModePage::RecoveryModePage(image::WizardState& state, platform::UiSink& 
     selectStandard();
 }
 
-RecoveryModePage::~RecoveryModePage() = default;
+RecoveryModePage::~RecoveryModePage() { closeNextPages(); }
+
+void RecoveryModePage::closeNextPages() {
+    resultsPage_.reset();
+    anchorPage_.reset();
+}
 
 void RecoveryModePage::selectStandard() {
     standardSelected = true;
@@ -57,28 +63,32 @@ int RecoveryModePage::wantedAnchors() const {
 }
 
 RecoveryModePage::NextPage RecoveryModePage::next() {
+    // A page opened before is gone (its worker joined) before the next one starts reading.
+    closeNextPages();
     visible = false;
     if (scanMode == results::ScanMode::Advanced) {
-        anchorPage_ = std::make_unique<AnchorSearchPage>(state_, sink_, volume_, wantedAnchors(), [this] { visible = true; },
-                                                         formattedDrive);
+        anchorPage_ = std::make_unique<AnchorSearchPage>(state_, sink_, volume_, wantedAnchors(),
+                                                         [this] { nextPageLeft(); }, formattedDrive);
         return NextPage::AnchorSearch;
     }
-    resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, scanMode, nullptr,
-                                                            results::AdvancedChoice{}, [this] { visible = true; });
+    resultsPage_ = std::make_unique<app::ResultsPage>(state_, sink_, volume_, scanMode, nullptr, results::AdvancedChoice{},
+                                                      [this] { nextPageLeft(); });
     return NextPage::Results;
 }
 
-void RecoveryModePage::destroyClosedPages() {
-    if (anchorPage_ && !anchorPage_->visible && !anchorPage_->resultsPage()) anchorPage_.reset();
-    if (resultsPage_ && !resultsPage_->visible) resultsPage_.reset();
+void RecoveryModePage::nextPageLeft() {
+    // Called from inside the next page's Back, which touches nothing of itself afterwards.
+    closeNextPages();
+    visible = true;
 }
 
 bool RecoveryModePage::back() {
     visible = false;
-    if (onBack_) onBack_();
+    auto leave = std::move(onBack_);
+    if (leave) leave();  // may destroy this page: nothing of it is touched below
     return true;
 }
 
-bool RecoveryModePage::close() { return sink_.question("Do you want to Close Application ?"); }
+bool RecoveryModePage::close() { return sink_.question(kCloseQuestion); }
 
 }  // namespace vdrec::app

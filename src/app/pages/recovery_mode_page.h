@@ -34,12 +34,12 @@ public:
     enum class NextPage { AnchorSearch, Results };
     // Creates the next page and hides this one.
     NextPage next();
+    // True when the page has left: the parent is shown and this object is destroyed.
     bool back();
     bool close();
     void enter() {}
 
-    // After a child page's Back returned true (the child must not destroy itself from inside).
-    void destroyClosedPages();
+    // The page Next opened; it lives until its Back.
     AnchorSearchPage* anchorPage() { return anchorPage_.get(); }
     app::ResultsPage* resultsPage() { return resultsPage_.get(); }
     // "Please Enter Max File Systems to Find :" as a number; 0, below 1 or text give 3.
@@ -58,6 +58,9 @@ public:
     bool visible = true;
 
 private:
+    void closeNextPages();
+    void nextPageLeft();
+
     image::WizardState& state_;
     platform::UiSink& sink_;
     volumes::VolumeEntry volume_;

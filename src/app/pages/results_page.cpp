@@ -1,14 +1,9 @@
 #include "app/pages/results_page.h"
 
+#include "app/page_texts.h"
 #include "platform/folders.h"
 
 namespace vdrec::app {
-
-namespace {
-
-constexpr std::string_view kWait = "Please wait for the running process.";
-
-}  // namespace
 
 ResultsPage::ResultsPage(image::WizardState& state, platform::UiSink& sink, const volumes::VolumeEntry& volume,
                              results::ScanMode mode, std::unique_ptr<results::ScanSession> session, results::AdvancedChoice choice,
@@ -55,20 +50,20 @@ results::ResultsModel* ResultsPage::model() { return session_ && !workerRunning 
 
 bool ResultsPage::refuseWhileRunning() {
     if (!workerRunning) return false;
-    sink_.message(kWait);
+    sink_.message(kWaitForRunningProcess);
     return true;
 }
 
 void ResultsPage::pause() {
     if (!workerRunning) return;
     worker_.pause();
-    sink_.status("Pause button pressed");
+    sink_.status(kPausePressed);
 }
 
 void ResultsPage::resume() {
     if (!workerRunning) return;
     worker_.resume();
-    sink_.status("Resume button pressed");
+    sink_.status(kResumePressed);
 }
 
 void ResultsPage::stop() {
@@ -84,24 +79,25 @@ bool ResultsPage::back() {
     if (refuseWhileRunning()) return false;
     stopAndJoin();
     visible = false;
-    if (onBack_) onBack_();
+    auto leave = std::move(onBack_);
+    if (leave) leave();  // may destroy this page: nothing of it is touched below
     return true;
 }
 
 bool ResultsPage::close() {
-    if (!sink_.question("Do you want to Close Application ?")) return false;
+    if (!sink_.question(kCloseQuestion)) return false;
     if (session_) session_->requestStop();
-    sink_.status("All thread Stopped");
+    sink_.status(kAllThreadsStopped);
     stopAndJoin();
     return true;
 }
 
 void ResultsPage::save() {
     if (refuseWhileRunning()) return;
-    auto folder = sink_.pickFolder("Please choose a folder.");
+    auto folder = sink_.pickFolder(kChooseFolder);
     outputFolder = folder && platform::isFolder(*folder) ? *folder : std::string();
     if (outputFolder.empty()) {
-        sink_.message("Please select valid output folder");
+        sink_.message(kInvalidOutputFolder);
         return;
     }
     results::ResultsModel& results = session_->model();
@@ -117,9 +113,9 @@ void ResultsPage::doubleClick(results::ItemId item) {
     if (!file) return;
     // A file is never written without a folder the user picked.
     if (outputFolder.empty()) {
-        auto folder = sink_.pickFolder("Please choose a folder.");
+        auto folder = sink_.pickFolder(kChooseFolder);
         if (!folder || !platform::isFolder(*folder)) {
-            sink_.message("Please select valid output folder");
+            sink_.message(kInvalidOutputFolder);
             return;
         }
         outputFolder = *folder;

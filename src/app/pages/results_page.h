@@ -33,7 +33,7 @@ public:
     void pause();
     void resume();
     void stop();
-    // True when the page has left (the parent is shown, this object is to be destroyed).
+    // True when the page has left: the parent is shown and this object is destroyed.
     bool back();
     // The close box and Escape: true when the user confirmed and the application should end.
     bool close();

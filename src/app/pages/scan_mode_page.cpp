@@ -1,7 +1,7 @@
 #include "app/pages/scan_mode_page.h"
 
+#include "app/page_texts.h"
 #include "platform/number_field.h"
-#include "platform/page_texts.h"
 
 namespace vdrec::app {
 
@@ -96,7 +96,7 @@ void ScanModePage::setExportBusy(bool exporting) {
 void ScanModePage::saveDiskImage() {
     if (busy_ || !saveImageButtonEnabled) return;
     sink_.message("Make sure you have sufficient disk space at saving location of Image File");
-    const auto folder = sink_.pickFolder("Please choose a folder.");
+    const auto folder = sink_.pickFolder(kChooseFolder);
     if (!folder || folder->empty()) return;
     outputPath = volumes::exportOutputPath(state_.imagePath, *folder);
 
@@ -122,7 +122,7 @@ void ScanModePage::saveDiskImage() {
 
 void ScanModePage::stop() {
     if (!worker_.running()) return;
-    if (!sink_.question(platform::kStopQuestion)) return;
+    if (!sink_.question(kStopQuestion)) return;
     export_->stopRequested = true;
     worker_.stop();
 }
@@ -132,7 +132,7 @@ void ScanModePage::resume() { worker_.resume(); }
 
 app::VolumePage* ScanModePage::next() {
     if (busy_) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return nullptr;
     }
     VolumePageOptions options;
@@ -162,7 +162,7 @@ app::VolumePage* ScanModePage::next() {
 
 bool ScanModePage::back() {
     if (busy_ || !backEnabled) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return false;
     }
     worker_.join();
@@ -172,7 +172,7 @@ bool ScanModePage::back() {
 }
 
 bool ScanModePage::close() {
-    if (!sink_.question(platform::kCloseQuestion)) return false;
+    if (!sink_.question(kCloseQuestion)) return false;
     stopAndJoin();
     return true;
 }

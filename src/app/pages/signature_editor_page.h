@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/page_texts.h"
 #include "platform/ui_sink.h"
 #include "raw/signature_form.h"
 
@@ -41,7 +42,7 @@ public:
     // "Save": appends the form as one record; true when it was written.
     bool save();
 
-    std::string title = "Setting";
+    std::string title{kSignatureEditorTitle};
     raw::SignatureForm form;
     std::string filePath;  // the path field; empty until a file was chosen
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/page_texts.h"
+#include "app/pages/raw_recovery_page.h"
+#include "app/pages/recovery_mode_page.h"
 #include "platform/number_field.h"
-#include "platform/page_texts.h"
 #include "platform/text_format.h"
 #include "volumes/volume_extent.h"
 #include "volumes/volume_filter.h"
@@ -55,7 +57,16 @@ VolumePage::VolumePage(image::WizardState& state, platform::UiSink& sink, Volume
                                    std::function<void()> onBack)
     : state_(state), sink_(sink), options_(options), onBack_(std::move(onBack)) {}
 
-VolumePage::~VolumePage() { stopAndJoin(); }
+VolumePage::~VolumePage() {
+    // The later pages go first: their workers read through the reader the scan opened.
+    closeNextPages();
+    stopAndJoin();
+}
+
+void VolumePage::closeNextPages() {
+    recoveryModePage_.reset();
+    rawRecoveryPage_.reset();
+}
 
 void VolumePage::stopAndJoin() {
     if (scanner_) scanner_->stopRequested = true;
@@ -245,7 +256,7 @@ const volumes::VolumeEntry* VolumePage::selectedVolume() const {
 
 NextPage VolumePage::next() {
     if (busy_) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return NextPage::None;
     }
     if (!selectedRow_) {
@@ -287,6 +298,8 @@ NextPage VolumePage::next() {
     if (raw) {
         handedToRaw_ = true;
         volume.fileSystem = "RAW";
+        closeNextPages();
+        rawRecoveryPage_ = std::make_unique<RawRecoveryPage>(state_, sink_, volume, [this] { nextPageLeft(); });
         visible = false;
         return NextPage::RawRecovery;
     }
@@ -294,13 +307,21 @@ NextPage VolumePage::next() {
         sink_.message("can not parse unknown volume");
         return NextPage::None;
     }
+    closeNextPages();
+    recoveryModePage_ = std::make_unique<RecoveryModePage>(state_, sink_, volume, [this] { nextPageLeft(); });
     visible = false;
     return NextPage::RecoveryMode;
 }
 
+void VolumePage::nextPageLeft() {
+    // Called from inside the next page's Back, which touches nothing of itself afterwards.
+    closeNextPages();
+    show();
+}
+
 bool VolumePage::back() {
     if (!backEnabled) {
-        sink_.message(platform::kWaitForRunningProcess);
+        sink_.message(kWaitForRunningProcess);
         return false;
     }
     // Back is offered again once Stop was pressed, while the scan may still be winding down:
@@ -323,7 +344,7 @@ void VolumePage::pause() { worker_.pause(); }
 void VolumePage::resume() { worker_.resume(); }
 
 bool VolumePage::close() {
-    if (!sink_.question(platform::kCloseQuestion)) return false;
+    if (!sink_.question(kCloseQuestion)) return false;
     stopAndJoin();
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The volume page: scans the disk in the mode chosen on the mode page, lists the volumes, lets
-// the user correct or add one, and hands the selected volume to the next page. The scans
+// the user correct or add one, and opens the next page over the selected volume. The scans
 // themselves live in src/volumes; its view is apps/gui/volume_page.h.
 
 #include <array>
@@ -19,6 +19,9 @@
 
 namespace vdrec::app {
 
+class RawRecoveryPage;
+class RecoveryModePage;
+
 // What the mode page hands over.
 struct VolumePageOptions {
     int scanMode = 1;  // 1 standard scan, 2 advanced scan
@@ -28,7 +31,7 @@ struct VolumePageOptions {
     int64_t rangeLast = 0;
 };
 
-// The page the front end opens after Next.
+// The page Next opened.
 enum class NextPage { None, RecoveryMode, RawRecovery };
 
 // "Treat file system as:", sorted as the drop-down list shows it.
@@ -66,6 +69,8 @@ public:
     void selectTreatAs(std::optional<size_t> item);  // index into kTreatAsItems
     void addCustomVolume();
     void filterEntries();
+    // Creates the page the selected volume leads to (raw recovery for a volume treated as "RAW",
+    // recovery mode otherwise) and hides this one; None when a check refused.
     NextPage next();
     // True when the page has left: the parent is shown and this object is destroyed.
     bool back();
@@ -79,6 +84,10 @@ public:
     void enter() {}
     // Shown again when a later page goes back to it.
     void show() { visible = true; }
+
+    // The page Next opened; it lives until its Back.
+    RecoveryModePage* recoveryModePage() { return recoveryModePage_.get(); }
+    RawRecoveryPage* rawRecoveryPage() { return rawRecoveryPage_.get(); }
 
     // Applies the worker's page calls (the front end calls it when the worker wakes it up).
     size_t pumpWorker() { return worker_.pump(); }
@@ -119,6 +128,8 @@ private:
     void appendFound(const volumes::VolumeEntry& entry);
     void finishAdvancedScan();
     void addRowOnTop(size_t record);
+    void closeNextPages();
+    void nextPageLeft();
     void stopAndJoin();
 
     image::WizardState& state_;
@@ -132,6 +143,8 @@ private:
     std::unique_ptr<volumes::Partition> scanner_;
     bool handedToRaw_ = false;
     bool busy_ = false;
+    std::unique_ptr<RecoveryModePage> recoveryModePage_;
+    std::unique_ptr<RawRecoveryPage> rawRecoveryPage_;
     platform::PausableSink workerSink_{sink_, worker_};
     // Declared last: destroyed first, while everything its job uses still exists.
     platform::Worker worker_;
