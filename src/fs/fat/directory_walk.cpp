@@ -18,7 +18,7 @@ struct FatVolume::DirectoryFrame {
     int64_t owner = 0;
     bool fixedRoot = false;  // FAT16's root region: one buffer, no chain
     uint64_t cluster = 0;
-    uint64_t baseOffset = 0;  // volume offset of buffer[0]
+    uint64_t bufferOffset = 0;  // volume offset of buffer[0]
     std::vector<std::byte> buffer;
     size_t position = 0;
     // A long name may begin in one cluster and end in the next one of the same directory.
@@ -56,7 +56,7 @@ std::optional<FatVolume::DirectoryFrame> FatVolume::openDirectory(int64_t owner,
     DirectoryFrame frame;
     frame.owner = owner;
     frame.cluster = cluster;
-    frame.baseOffset = *geometry_.clusterOffset(cluster);
+    frame.bufferOffset = *geometry_.clusterOffset(cluster);
     if (!readDirectoryCluster(cluster, frame.buffer)) return std::nullopt;
     // The one test that a folder's first cluster still holds that folder: its "." slot.
     if (checkDot && (frame.buffer.empty() || frame.buffer[0] != std::byte{'.'})) return std::nullopt;
@@ -76,7 +76,7 @@ void FatVolume::walkFromRoot() {
     if (type_ == FatType::Fat16) {
         DirectoryFrame root;
         root.fixedRoot = true;
-        root.baseOffset = geometry_.rootDirOffset;
+        root.bufferOffset = geometry_.rootDirOffset;
         root.buffer = rootDirectory_;
         stack.push_back(std::move(root));
     } else if (auto root = openDirectory(0, geometry_.rootCluster, false)) {
@@ -101,7 +101,7 @@ void FatVolume::walk(std::vector<DirectoryFrame>& stack) {
                 if (next && fat_.isDataCluster(*next) && visitedClusters_.insert(*next).second &&
                     readDirectoryCluster(*next, frame.buffer)) {
                     frame.cluster = *next;
-                    frame.baseOffset = *geometry_.clusterOffset(*next);
+                    frame.bufferOffset = *geometry_.clusterOffset(*next);
                     frame.position = 0;
                     continue;
                 }
@@ -111,7 +111,7 @@ void FatVolume::walk(std::vector<DirectoryFrame>& stack) {
         }
         const size_t position = frame.position;
         frame.position += kSlotBytes;
-        handleSlot(frame, platform::Bytes(frame.buffer.data() + position, kSlotBytes), frame.baseOffset + position, stack);
+        handleSlot(frame, platform::Bytes(frame.buffer.data() + position, kSlotBytes), frame.bufferOffset + position, stack);
     }
 }
 
