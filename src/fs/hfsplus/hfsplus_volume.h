@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "fs/hfsplus/node_search.h"
 #include "image/block_device.h"
