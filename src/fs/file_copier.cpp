@@ -196,16 +196,33 @@ CopyResult copyFile(const image::BlockDevice& volume, const FileMap& map, const 
     return result;
 }
 
-std::optional<std::vector<uint8_t>> readFileData(const image::BlockDevice& volume, const FileMap& map, size_t maxBytes) {
-    if (map.size > maxBytes || !map.complete || map.size > volume.size()) return std::nullopt;
+namespace {
+
+std::vector<uint8_t> readInto(const image::BlockDevice& volume, const FileMap& map, bool& complete) {
     std::vector<uint8_t> data(static_cast<size_t>(map.size), 0);
     PieceReader reader(volume, map);
     visitData(map, map.size, reader, [&](uint64_t offset, const uint8_t* bytes, size_t count) {
         std::memcpy(data.data() + offset, bytes, count);
         return true;
     });
-    if (!reader.complete()) return std::nullopt;
+    complete = reader.complete() && map.complete;
     return data;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> readFileData(const image::BlockDevice& volume, const FileMap& map, size_t maxBytes) {
+    if (map.size > maxBytes || !map.complete || map.size > volume.size()) return std::nullopt;
+    bool complete = false;
+    std::vector<uint8_t> data = readInto(volume, map, complete);
+    if (!complete) return std::nullopt;
+    return data;
+}
+
+std::vector<uint8_t> readAvailableData(const image::BlockDevice& volume, const FileMap& map, size_t maxBytes) {
+    if (map.size > maxBytes || map.size > volume.size()) return {};
+    bool complete = false;
+    return readInto(volume, map, complete);
 }
 
 }  // namespace vdrec::fs

@@ -29,5 +29,8 @@ CopyResult copyFile(const image::BlockDevice& volume, const FileMap& map, const 
 // The same bytes in memory: nullopt when the map is larger than `maxBytes` or any of it cannot be
 // read exactly.
 std::optional<std::vector<uint8_t>> readFileData(const image::BlockDevice& volume, const FileMap& map, size_t maxBytes);
+// The same for structures kept in file data (an attribute list): what cannot be read is zeros in
+// its place; empty when larger than `maxBytes` or than the volume.
+std::vector<uint8_t> readAvailableData(const image::BlockDevice& volume, const FileMap& map, size_t maxBytes);
 
 }  // namespace vdrec::fs
