@@ -69,10 +69,9 @@ private:
         // An unreadable piece stays zeros at its place: what arrived before it is kept, and the
         // rest is read again a block at a time so one bad sector costs one block.
         const uint64_t retry = std::max<uint64_t>(image::kSectorSize, map_.retryBytes);
-        const uint64_t kept = arrived / retry * retry;
-        if (kept > 0 && !take(fileOffset, buffer().data(), static_cast<size_t>(kept))) return false;
+        if (arrived > 0 && !take(fileOffset, buffer().data(), arrived)) return false;
         if (pastEnd_) return true;
-        for (uint64_t at = kept; at < bytes; at += retry) {
+        for (uint64_t at = arrived / retry * retry; at < bytes; at += retry) {
             const uint64_t count = std::min(retry, bytes - at);
             buffer().resize(static_cast<size_t>(roundToSectors(count)));
             const image::ReadResult result = volume_.read(deviceOffset + at, buffer().data(), buffer().size());
