@@ -146,12 +146,16 @@ CopyStatus ExtVolume::mapFile(int64_t index, FileMap& map) const {
     if (e.removed) blocks = unclaimedPart(blocks);
     // A removed file whose map was cleared on deletion: saying so beats writing zeros as if
     // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing by
-    // itself; but its truncate stamps the inode's change and modification times with the
-    // moment of deletion, while an empty file removed keeps the time it was last written: that
-    // one is saved, empty, as it was.
+    // itself; but its truncate on removal stamps the change and modification times with one
+    // moment, the one the deletion time records. An empty file removed otherwise keeps its
+    // times apart from the deletion time, and is saved, empty, as it was.
     if (e.removed && blocks.runs.empty()) {
-        const bool truncatedOnRemoval =
-            inode->modified.seconds == inode->changed.seconds && inode->modified.nanoseconds == inode->changed.nanoseconds;
+        const platform::UnixTime& changed = inode->changed;
+        const int64_t deletion = inode->deletionTime;
+        const int64_t changedLow = changed.seconds & 0xFFFFFFFF;  // the deletion time keeps 32 bits
+        const bool truncatedOnRemoval = inode->modified.seconds == changed.seconds &&
+                                        inode->modified.nanoseconds == changed.nanoseconds &&
+                                        deletion >= changedLow - 1 && deletion <= changedLow + 1;
         if (size != 0 || truncatedOnRemoval) return CopyStatus::NoData;
     }
     map.complete = blocks.complete;
