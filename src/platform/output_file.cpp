@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <string_view>
 
 namespace vdrec::platform {
@@ -48,6 +49,10 @@ int FolderHandleCache::openIn(const std::string& path, int flags) {
 }
 
 std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, Mode mode, int& error) {
+    // Past the process's file-size limit a write must fail with EFBIG, which the caller reports
+    // for that one file, instead of raising SIGXFSZ, which would end the whole save.
+    static const bool limitSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)limitSignalIgnored;
     int flags = O_RDWR | O_CREAT | O_CLOEXEC;
     flags |= mode == Mode::CreateNew ? O_EXCL : O_TRUNC;
     const int fd = folderHandles != nullptr ? folderHandles->openIn(path, flags) : ::open(path.c_str(), flags, 0644);

@@ -127,5 +127,32 @@ TEST(ExtCli, RecoversAVolumeTheKernelWroteAndSaysWhatItsRemovedFilesLost) {
     }
 }
 
+TEST(ExtCli, RecoverUnderAFileSizeLimitReportsTheFilesItCutInsteadOfBeingKilled) {
+    // readme.txt's size made 2^62 bytes (ext4.img: inode 325 at block 93, offset 0x400); the
+    // limit of 200 KiB is also below docs/big.txt's 300,000 bytes.
+    auto bytes = test::readFile(test::fixture("ext4.img"));
+    const size_t inodeAt = 93 * 4096 + 0x400;
+    test::putLe32(bytes, inodeAt + 4, 0);
+    test::putLe32(bytes, inodeAt + 108, 0x40000000);
+    test::TempDir work;
+    test::writeFile(work.file("crafted.img"), bytes);
+    const std::string out = work.file("out");
+    ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+    const auto result = test::run("ulimit -f 200; " + std::string(VDREC_BINARY) + " recover " + work.file("crafted.img") +
+                                  " --start 0 --fs extX --out " + out);
+    ASSERT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find("readme.txt: the recorded size of 4611686018427387904 bytes is more than the volume holds; "
+                              "4096 bytes were saved."),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("Exception :  File too large   "), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("error   readme.txt -> "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("error   docs/big.txt -> "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("ok      docs/deep/nested.txt -> "), std::string::npos) << result.out;
+    struct stat info{};
+    ASSERT_EQ(::stat((out + "/readme.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 4096);
+}
+
 }  // namespace
 }  // namespace vdrec::cli

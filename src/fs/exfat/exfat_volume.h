@@ -16,6 +16,7 @@
 #include "fs/exfat/boot_sector.h"
 #include "fs/exfat/entry_set.h"
 #include "fs/fat/fat_table.h"
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "image/block_device.h"
 #include "platform/ui_sink.h"
@@ -88,6 +89,8 @@ public:
 
     ExfatListTexts listTexts(int64_t index) const;
     uint64_t dataSize(int64_t index) const;
+    // Ok with `map` filled, or Failed when the entry has no data to copy.
+    CopyStatus mapFile(int64_t index, FileMap& map) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;
 
@@ -116,9 +119,6 @@ private:
     // Reads the clusters of a directory as one entry stream.
     bool readClusters(const std::vector<uint64_t>& clusters, std::vector<std::byte>& into) const;
     std::vector<Extent> fileExtents(const EntrySet& set, bool& complete) const;
-    // Copies a file's data in bounded chunks to `write`, zeros past the valid data length.
-    template <typename Write>
-    bool copyData(const EntrySet& set, Write&& write) const;
     uint64_t volumeLimit() const;
     // The largest cluster shift under which the root found after `heapStart` starts a cluster
     // after the up-case table and the clusters its bitmap counts fit in the volume.

@@ -1,20 +1,16 @@
-// A file's clusters, copying its data out, and the list texts of an entry.
+// A file's clusters as its map for the copier, and the list texts of an entry.
 
 #include <algorithm>
-#include <cstring>
 
 #include "fs/exfat/exfat_volume.h"
 #include "fs/fat/directory_entry.h"
+#include "fs/file_copier.h"
 #include "platform/file_times.h"
-#include "platform/output_file.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::exfat {
 
 namespace {
-
-// Data moves in reads of at most this size, whatever the file's size.
-constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 
 // A UtcOffset byte: bit 7 marks it valid, bits 0-6 are a signed count of 15-minute steps.
 std::optional<int64_t> utcOffsetSeconds(uint8_t offset) {
@@ -100,75 +96,41 @@ std::vector<ExfatVolume::Extent> ExfatVolume::fileExtents(const EntrySet& set, b
     return extents;
 }
 
-// `write(offset, data, bytes)` returns 0 or an errno. DataLength bytes are produced: what lies
-// past the valid data length was never written by the file system and is given as zeros.
-template <typename Write>
-bool ExfatVolume::copyData(const EntrySet& set, Write&& write) const {
+CopyStatus ExfatVolume::mapFile(int64_t index, FileMap& map) const {
+    if (!volume_.attached() || !validEntry(index) || entries_[index].set.isFolder()) return CopyStatus::Failed;
+    const EntrySet& set = entries_[index].set;
     bool complete = false;
     const std::vector<Extent> extents = fileExtents(set, complete);
+    // A first cluster outside the heap would copy metadata: nothing is written.
+    if (set.dataLength != 0 && extents.empty()) return CopyStatus::Failed;
+    // What lies past the valid data length was never written by the file system: zeros, left
+    // holes. The file ends where its clusters do when the chain ends early.
     const uint64_t valid = std::min(set.validDataLength, set.dataLength);
-    std::vector<uint8_t> buffer;
-    uint64_t done = 0;
     for (const Extent& extent : extents) {
-        for (uint64_t in = 0; in < extent.bytes; in += kCopyChunkBytes) {
-            const uint64_t bytes = std::min(kCopyChunkBytes, extent.bytes - in);
-            buffer.assign((bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize, 0);
-            const uint64_t readable = done < valid ? std::min(bytes, valid - done) : 0;
-            const uint64_t at = extent.offset + in;
-            if (readable > 0) {
-                const uint32_t request = static_cast<uint32_t>((readable + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
-                if (at > INT64_MAX || !volume_.readAt(static_cast<int64_t>(at), buffer.data(), request)) complete = false;
-                std::fill(buffer.begin() + static_cast<ptrdiff_t>(readable), buffer.end(), 0);
-            }
-            if (write(done, buffer.data(), static_cast<size_t>(bytes)) != 0) return false;
-            done += bytes;
-        }
+        const uint64_t stored = map.size < valid ? std::min(extent.bytes, valid - map.size) : 0;
+        map.addDevice(map.size, stored, extent.offset);
+        map.addHole(map.size + stored, extent.bytes - stored);
+        map.size += extent.bytes;
     }
-    return complete;
+    map.complete = complete;
+    map.retryBytes = geometry_.clusterBytes;
+    map.accessed = timestampTime(set.accessedTimestamp, 0, set.accessedUtcOffset);
+    map.modified = timestampTime(set.modifiedTimestamp, set.modified10ms, set.modifiedUtcOffset);
+    return CopyStatus::Ok;
 }
 
 CopyResult ExfatVolume::saveFile(int64_t index, const std::string& destinationPath) const {
-    CopyResult result;
-    if (!volume_.attached() || !validEntry(index) || entries_[index].set.isFolder()) return result;
-    const EntrySet& set = entries_[index].set;
-    bool complete = false;
-    // A first cluster outside the heap would copy metadata: nothing is written.
-    if (set.dataLength != 0 && fileExtents(set, complete).empty()) return result;
-
-    int error = 0;
-    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
-    if (!file) return result;
-    uint64_t written = 0;
-    complete = copyData(set, [&](uint64_t offset, const uint8_t* data, size_t bytes) {
-        error = file->writeAt(offset, data, bytes);
-        if (error == 0) written = offset + bytes;
-        return error;
-    });
-    const int closed = file->close();
-    if (error == 0) error = closed;
-    result.bytesWritten = written;
-    if (error != 0) {
-        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
-        return result;
-    }
-    platform::setFileTimes(destinationPath,
-                           timestampTime(set.accessedTimestamp, 0, set.accessedUtcOffset),
-                           timestampTime(set.modifiedTimestamp, set.modified10ms, set.modifiedUtcOffset));
-    result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
-    return result;
+    FileMap map;
+    const CopyStatus mapped = mapFile(index, map);
+    if (mapped != CopyStatus::Ok) return {mapped, 0};
+    return copyFile(volume_, map, destinationPath, sink_);
 }
 
 std::optional<std::vector<uint8_t>> ExfatVolume::readData(int64_t index, size_t maxBytes) const {
-    if (!volume_.attached() || !validEntry(index) || entries_[index].set.isFolder()) return std::nullopt;
-    const EntrySet& set = entries_[index].set;
-    if (set.dataLength > maxBytes) return std::nullopt;
-    std::vector<uint8_t> data(static_cast<size_t>(set.dataLength));
-    const bool complete = copyData(set, [&](uint64_t offset, const uint8_t* bytes, size_t count) {
-        std::memcpy(data.data() + offset, bytes, count);
-        return 0;
-    });
-    if (!complete) return std::nullopt;
-    return data;
+    if (!validEntry(index) || entries_[index].set.dataLength > maxBytes) return std::nullopt;
+    FileMap map;
+    if (mapFile(index, map) != CopyStatus::Ok) return std::nullopt;
+    return readFileData(volume_, map, maxBytes);
 }
 
 }  // namespace vdrec::fs::exfat

@@ -42,22 +42,6 @@ bool ExtVolume::readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_
     return read;
 }
 
-bool ExtVolume::readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const {
-    // Only a read that starts shortly after the thread's previous one takes the piece: on an
-    // aged volume, where small files lie apart, a piece per file would copy far more than read.
-    thread_local uint64_t previousEnd = UINT64_MAX;
-    const bool following = offset >= previousEnd && offset - previousEnd < image::BlockDevice::kNearbyPieceBytes;
-    const uint64_t sectors = roundToSectors(bytes);
-    previousEnd = offset + sectors;
-    if (!following || !volume_.attached() || offset > INT64_MAX || sectors > image::BlockDevice::kNearbyPieceBytes)
-        return readBytes(offset, into, bytes);
-    into.resize(static_cast<size_t>(sectors));
-    const bool read = volume_.readNearby(static_cast<int64_t>(offset), into.data(), static_cast<uint32_t>(sectors),
-                                          image::BlockDevice::Nearby::FileData);
-    into.resize(static_cast<size_t>(bytes));
-    return read;
-}
-
 bool ExtVolume::readBlock(uint64_t block, std::vector<std::byte>& into) const {
     if (!superblock_ || block >= volumeBlocks_) return false;
     return readBytes(block * superblock_->blockBytes, into, superblock_->blockBytes);

@@ -15,6 +15,7 @@
 #include "fs/ext/block_map.h"
 #include "fs/ext/inode.h"
 #include "fs/ext/superblock.h"
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "image/block_device.h"
 #include "platform/bulk_allocator.h"
@@ -73,6 +74,9 @@ public:
     // The list texts written into `texts`' buffers; the size text only `withSize`.
     void fillListTexts(int64_t index, ListTexts& texts, bool withSize) const;
     uint64_t dataSize(int64_t index) const;
+    // Ok with `map` filled, or why there is nothing to copy (NoData: a removed file of which
+    // nothing survives).
+    CopyStatus mapFile(int64_t index, FileMap& map) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;
 
@@ -102,9 +106,6 @@ private:
     bool stopConsumed();
     bool readBytes(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     bool readBlock(uint64_t block, std::vector<std::byte>& into) const;
-    // readBytes for file data being saved: small pieces come from the reader's nearby piece,
-    // as the files of one folder mostly lie one after another.
-    bool readData(uint64_t offset, std::vector<std::byte>& into, uint64_t bytes) const;
     std::optional<Inode> readInode(uint32_t inode) const;
     // Slots of group `g` that can hold inodes: none in an uninitialised group, none past the
     // unused count.

@@ -1,21 +1,18 @@
-// A file's data from its block map or extent tree, written with its holes; the list texts.
+// A file's map from its block map, extent tree or inode, for the copier; the list texts.
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "fs/ext/ext_volume.h"
 #include "fs/ext/inline_data.h"
+#include "fs/file_copier.h"
 #include "platform/file_times.h"
-#include "platform/output_file.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::ext {
 
 namespace {
 
-// Data moves in reads of at most this size.
-constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
 // Inodes up to this size are read without an allocation.
 constexpr size_t kMaxInodeBytes = 1024;
 
@@ -111,122 +108,80 @@ uint64_t ExtVolume::dataSize(int64_t index) const {
     return entries_[static_cast<size_t>(index)].size;
 }
 
-CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath) const {
-    CopyResult result;
-    if (!volume_.attached() || !superblock_ || !validEntry(index)) return result;
+CopyStatus ExtVolume::mapFile(int64_t index, FileMap& map) const {
+    if (!volume_.attached() || !superblock_ || !validEntry(index)) return CopyStatus::Failed;
     const ExtEntry& e = entries_[static_cast<size_t>(index)];
-    if (!e.isFile()) return result;
+    if (!e.isFile()) return CopyStatus::Failed;
+    const uint64_t size = e.size;
+    const uint64_t blockBytes = superblock_->blockBytes;
+    map.size = size;
+    map.retryBytes = blockBytes;
+    // Unix times are UTC seconds: applied as they stand.
+    map.accessed = e.accessed;
+    map.modified = e.modified;
     const auto inode = readInode(e.inode);
     // A removed name whose inode was reused, or an inode whose type changed since the scan,
     // holds nothing of this file.
     if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask)) {
-        if (e.size != 0 || e.removed) return {CopyStatus::NoData, 0};
+        if (size != 0 || e.removed) return CopyStatus::NoData;
+        map.complete = false;
+        return CopyStatus::Ok;
     }
-    const uint64_t size = e.size;
-    BlockMap map;
-    std::string heldBytes;  // what the inode itself holds: a short link's target or inline data
-    if (inode && inode->isFastSymlink()) {
+    if (inode->isSymlink()) map.kind = FileMap::Kind::SymbolicLink;
+    if (inode->isFastSymlink(blockBytes)) {
         // The target text itself, never block numbers.
-        heldBytes.assign(reinterpret_cast<const char*>(inode->blockField.data()), static_cast<size_t>(size));
-    } else if (inode && inode->hasInlineData()) {
+        map.addHeld(0, inode->blockField.data(), static_cast<size_t>(size));
+        return CopyStatus::Ok;
+    }
+    if (inode->hasInlineData()) {
         // Held in the inode, like a short link's text; what it lacks of the size is lost.
-        heldBytes = inlineFileBytes(*inode, size);
-        map.complete = heldBytes.size() == size;
-    } else if (inode) {
-        const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
-        map = mapBlocks(*inode, limitsFor(size), read);
-        if (e.removed) map = unclaimedPart(map);
+        const std::string held = inlineFileBytes(*inode, size);
+        map.addHeld(0, held.data(), held.size());
+        map.addLost(held.size(), size - held.size());
+        if (e.removed && held.empty() && size != 0) return CopyStatus::NoData;
+        return CopyStatus::Ok;
     }
+    const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
+    BlockMap blocks = mapBlocks(*inode, limitsFor(size), read);
+    if (e.removed) blocks = unclaimedPart(blocks);
     // A removed file whose map was cleared on deletion: saying so beats writing zeros as if
-    // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing.
-    if (e.removed && map.runs.empty() && heldBytes.empty()) return {CopyStatus::NoData, 0};
-
-    bool complete = map.complete && inode.has_value();
-    if (size == 0) {
-        if (platform::OutputFile::createEmpty(destinationPath, e.accessed, e.modified) != 0) return result;
-        result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
-        return result;
+    // whole. The kernel clears the size with the map, so a listed size of 0 proves nothing by
+    // itself; but its truncate on removal stamps the change and modification times with one
+    // moment, the one the deletion time records. An empty file removed otherwise keeps its
+    // times apart from the deletion time, and is saved, empty, as it was.
+    if (e.removed && blocks.runs.empty()) {
+        const platform::UnixTime& changed = inode->changed;
+        const int64_t deletion = inode->deletionTime;
+        const int64_t changedLow = changed.seconds & 0xFFFFFFFF;  // the deletion time keeps 32 bits
+        const bool truncatedOnRemoval = inode->modified.seconds == changed.seconds &&
+                                        inode->modified.nanoseconds == changed.nanoseconds &&
+                                        deletion >= changedLow - 1 && deletion <= changedLow + 1;
+        if (size != 0 || truncatedOnRemoval) return CopyStatus::NoData;
     }
-    int error = 0;
-    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
-    if (!file) return result;
-    const uint64_t blockBytes = superblock_->blockBytes;
-    // Kept by each saving thread: a fresh buffer per file cost an allocation and its zeroing.
-    thread_local std::vector<std::byte> buffer;
-    uint64_t writtenEnd = 0;
-    if (!heldBytes.empty()) error = file->writeAt(0, heldBytes.data(), heldBytes.size());
-    for (const BlockRun& run : map.runs) {
-        // Preallocated runs read as zeros: they stay holes of the output.
-        if (run.unwritten || error != 0) continue;
+    map.complete = blocks.complete;
+    for (const BlockRun& run : blocks.runs) {
         const uint64_t start = run.logical * blockBytes;
         if (start >= size) break;
         const uint64_t bytes = std::min(run.count * blockBytes, size - start);
-        for (uint64_t done = 0; done < bytes && error == 0; done += kCopyChunkBytes) {
-            const uint64_t piece = std::min(kCopyChunkBytes, bytes - done);
-            if (readData(run.physical * blockBytes + done, buffer, piece)) {
-                error = file->writeAt(start + done, buffer.data(), static_cast<size_t>(piece));
-                writtenEnd = std::max(writtenEnd, start + done + piece);
-                continue;
-            }
-            // Block by block then: an unreadable block stays zeros at its place and later data
-            // keeps its offset.
-            complete = false;
-            for (uint64_t at = 0; at < piece && error == 0; at += blockBytes) {
-                const uint64_t bytes = std::min(blockBytes, piece - at);
-                if (readBytes(run.physical * blockBytes + done + at, buffer, bytes))
-                    error = file->writeAt(start + done + at, buffer.data(), static_cast<size_t>(bytes));
-            }
-        }
+        // Preallocated runs read as zeros: they stay holes of the output.
+        if (run.unwritten) map.addHole(start, bytes);
+        else map.addDevice(start, bytes, run.physical * blockBytes);
     }
-    // A file that ends in a hole, or whose last blocks could not be read, gets its length here.
-    const uint64_t dataEnd = heldBytes.empty() ? writtenEnd : heldBytes.size();
-    if (error == 0 && dataEnd < size) error = file->setLength(size);
-    // Unix times are UTC seconds: applied as they stand, on the open file after its last
-    // change, which spares a path lookup per file.
-    if (error == 0) file->setTimes(e.accessed, e.modified);
-    const int closed = file->close();
-    if (error == 0) error = closed;
-    result.bytesWritten = size;
-    if (error != 0) {
-        result.bytesWritten = 0;
-        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
-        return result;
-    }
-    result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
-    return result;
+    return CopyStatus::Ok;
+}
+
+CopyResult ExtVolume::saveFile(int64_t index, const std::string& destinationPath) const {
+    FileMap map;
+    const CopyStatus mapped = mapFile(index, map);
+    if (mapped != CopyStatus::Ok) return {mapped, 0};
+    return copyFile(volume_, map, destinationPath, sink_);
 }
 
 std::optional<std::vector<uint8_t>> ExtVolume::readData(int64_t index, size_t maxBytes) const {
-    if (!volume_.attached() || !superblock_ || !validEntry(index)) return std::nullopt;
-    const ExtEntry& e = entries_[static_cast<size_t>(index)];
-    if (!e.isFile() || e.size > maxBytes) return std::nullopt;
-    const auto inode = readInode(e.inode);
-    if (!inode || (inode->mode & kTypeMask) != (e.mode & kTypeMask)) return std::nullopt;
-    std::vector<uint8_t> data(static_cast<size_t>(e.size), 0);
-    if (inode->isFastSymlink()) {
-        std::memcpy(data.data(), inode->blockField.data(), data.size());
-        return data;
-    }
-    if (inode->hasInlineData()) {
-        const std::string held = inlineFileBytes(*inode, e.size);
-        if (held.size() != data.size()) return std::nullopt;
-        std::memcpy(data.data(), held.data(), held.size());
-        return data;
-    }
-    const BlockReader read = [this](uint64_t block, std::vector<std::byte>& into) { return readBlock(block, into); };
-    BlockMap map = mapBlocks(*inode, limitsFor(e.size), read);
-    if (e.removed) map = unclaimedPart(map);
-    if (!map.complete || (e.removed && map.runs.empty())) return std::nullopt;
-    const uint64_t blockBytes = superblock_->blockBytes;
-    std::vector<std::byte> buffer;
-    for (const BlockRun& run : map.runs) {
-        const uint64_t start = run.logical * blockBytes;
-        if (run.unwritten || start >= e.size) continue;
-        const uint64_t bytes = std::min(run.count * blockBytes, e.size - start);
-        if (!readBytes(run.physical * blockBytes, buffer, bytes)) return std::nullopt;
-        std::memcpy(data.data() + start, buffer.data(), static_cast<size_t>(bytes));
-    }
-    return data;
+    if (!validEntry(index) || entries_[static_cast<size_t>(index)].size > maxBytes) return std::nullopt;
+    FileMap map;
+    if (mapFile(index, map) != CopyStatus::Ok) return std::nullopt;
+    return readFileData(volume_, map, maxBytes);
 }
 
 }  // namespace vdrec::fs::ext

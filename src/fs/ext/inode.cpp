@@ -34,6 +34,7 @@ std::optional<Inode> decodeInode(platform::Bytes bytes) {
     inode.links = in.le16Or0(26);
     inode.sectors = in.le32Or0(28);
     inode.flags = in.le32Or0(32);
+    inode.fileAcl = in.le32Or0(104) | uint64_t{in.le16Or0(118)} << 32;
     std::memcpy(inode.blockField.data(), bytes.data() + 40, kBlockFieldBytes);
     // The extra fields count from byte 128; each time's extra word must lie inside them.
     const uint16_t extraBytes = in.has(128, 2) ? in.le16Or0(128) : 0;

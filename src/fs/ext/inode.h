@@ -24,6 +24,7 @@ struct Inode {
     uint32_t flags = 0;
     uint32_t deletionTime = 0;
     uint64_t sectors = 0;  // i_blocks, low half: allocated 512-byte units
+    uint64_t fileAcl = 0;  // the extended-attribute block, 0 when none
     platform::UnixTime accessed, changed, modified;
     std::array<std::byte, kBlockFieldBytes> blockField{};  // block map, extent tree or link text
     std::vector<std::byte> inlineValue;  // inline data past the block field (inline-data inodes only)
@@ -34,9 +35,13 @@ struct Inode {
     bool isSymlink() const { return type() == kTypeSymlink; }
     bool usesExtents() const { return (flags & 0x80000) != 0; }
     bool hasInlineData() const { return (flags & 0x10000000) != 0; }
-    // A symbolic link whose target text sits in the block field instead of a data block.
-    bool isFastSymlink() const {
-        return isSymlink() && !usesExtents() && sectors == 0 && size < kBlockFieldBytes;
+    // A symbolic link whose target text sits in the block field instead of a data block. An
+    // attribute block (a security label) counts in i_blocks too, so it is taken off first, as
+    // the kernel does.
+    bool isFastSymlink(uint64_t blockBytes) const {
+        const uint64_t attributeSectors = fileAcl != 0 ? blockBytes / 512 : 0;
+        return isSymlink() && !usesExtents() && !hasInlineData() && sectors == attributeSectors &&
+               size < kBlockFieldBytes;
     }
 };
 

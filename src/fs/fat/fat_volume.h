@@ -20,6 +20,7 @@
 #include "fs/fat/fat_boot_sector.h"
 #include "fs/fat/fat_entry.h"
 #include "fs/fat/fat_table.h"
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "image/block_device.h"
 #include "platform/ui_sink.h"
@@ -84,6 +85,8 @@ public:
 
     FatListTexts listTexts(int64_t index) const;
     uint64_t dataSize(int64_t index) const;
+    // Ok with `map` filled, or Failed when the entry has no data to copy.
+    CopyStatus mapFile(int64_t index, FileMap& map) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;
 

@@ -1,21 +1,13 @@
-// A file's data from its first cluster and its chain, the list texts of an entry, and saving.
+// A file's map from its first cluster and its chain, for the copier; the list texts of an entry.
 
 #include <algorithm>
-#include <cstring>
 
 #include "fs/fat/fat_volume.h"
+#include "fs/file_copier.h"
 #include "platform/file_times.h"
-#include "platform/output_file.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::fat {
-
-namespace {
-
-// Data moves in reads of at most this size.
-constexpr uint64_t kCopyChunkBytes = 4u * 1024 * 1024;
-
-}  // namespace
 
 FatListTexts FatVolume::listTexts(int64_t index) const {
     FatListTexts texts;
@@ -76,66 +68,38 @@ std::vector<FatVolume::Extent> FatVolume::fileExtents(const FatEntry& entry, boo
     return extents;
 }
 
-CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath) const {
-    CopyResult result;
-    if (!volume_.attached() || !validEntry(index) || entries_[index].isFolder()) return result;
+CopyStatus FatVolume::mapFile(int64_t index, FileMap& map) const {
+    if (!volume_.attached() || !validEntry(index) || entries_[index].isFolder()) return CopyStatus::Failed;
     const FatEntry& entry = entries_[index];
     bool complete = false;
     const std::vector<Extent> extents = fileExtents(entry, complete);
     // A first cluster that names no data cluster would copy FAT or root bytes: nothing is written.
-    if (entry.slot.size != 0 && extents.empty()) return result;
-
-    int error = 0;
-    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
-    if (!file) return result;
-    std::vector<uint8_t> buffer;
-    uint64_t written = 0;
+    if (entry.slot.size != 0 && extents.empty()) return CopyStatus::Failed;
+    // The file ends where its clusters do when the chain ends early.
     for (const Extent& extent : extents) {
-        for (uint64_t done = 0; done < extent.bytes && error == 0; done += kCopyChunkBytes) {
-            const uint64_t bytes = std::min(kCopyChunkBytes, extent.bytes - done);
-            buffer.resize((bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
-            const uint64_t at = extent.offset + done;
-            if (at > INT64_MAX || !volume_.readAt(static_cast<int64_t>(at), buffer.data(), static_cast<uint32_t>(buffer.size())))
-                complete = false;
-            error = file->writeAt(written, buffer.data(), static_cast<size_t>(bytes));
-            if (error == 0) written += bytes;
-        }
+        map.addDevice(map.size, extent.bytes, extent.offset);
+        map.size += extent.bytes;
     }
-    // FAT times are local wall-clock values without a zone; they are applied as they stand, on
-    // the open file after its last write, which spares a path lookup per file.
-    if (error == 0)
-        file->setTimes(platform::fromDosDateTime(entry.slot.accessDate, 0),
-                       platform::fromDosDateTime(entry.slot.writeDate, entry.slot.writeTime));
-    const int closed = file->close();
-    if (error == 0) error = closed;
-    result.bytesWritten = written;
-    if (error != 0) {
-        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
-        return result;
-    }
-    result.status = complete ? CopyStatus::Ok : CopyStatus::Short;
-    return result;
+    map.complete = complete;
+    map.retryBytes = geometry_.clusterBytes;
+    // FAT times are local wall-clock values without a zone; they are applied as they stand.
+    map.accessed = platform::fromDosDateTime(entry.slot.accessDate, 0);
+    map.modified = platform::fromDosDateTime(entry.slot.writeDate, entry.slot.writeTime);
+    return CopyStatus::Ok;
+}
+
+CopyResult FatVolume::saveFile(int64_t index, const std::string& destinationPath) const {
+    FileMap map;
+    const CopyStatus mapped = mapFile(index, map);
+    if (mapped != CopyStatus::Ok) return {mapped, 0};
+    return copyFile(volume_, map, destinationPath, sink_);
 }
 
 std::optional<std::vector<uint8_t>> FatVolume::readData(int64_t index, size_t maxBytes) const {
-    if (!volume_.attached() || !validEntry(index) || entries_[index].isFolder()) return std::nullopt;
-    const FatEntry& entry = entries_[index];
-    if (entry.slot.size > maxBytes) return std::nullopt;
-    bool complete = false;
-    const std::vector<Extent> extents = fileExtents(entry, complete);
-    if (!complete) return std::nullopt;
-    std::vector<uint8_t> data(entry.slot.size);
-    std::vector<uint8_t> buffer;
-    size_t filled = 0;
-    for (const Extent& extent : extents) {
-        buffer.resize((extent.bytes + image::kSectorSize - 1) / image::kSectorSize * image::kSectorSize);
-        if (extent.offset > INT64_MAX ||
-            !volume_.readAt(static_cast<int64_t>(extent.offset), buffer.data(), static_cast<uint32_t>(buffer.size())))
-            return std::nullopt;
-        std::memcpy(data.data() + filled, buffer.data(), static_cast<size_t>(extent.bytes));
-        filled += static_cast<size_t>(extent.bytes);
-    }
-    return data;
+    if (!validEntry(index) || entries_[index].slot.size > maxBytes) return std::nullopt;
+    FileMap map;
+    if (mapFile(index, map) != CopyStatus::Ok) return std::nullopt;
+    return readFileData(volume_, map, maxBytes);
 }
 
 }  // namespace vdrec::fs::fat

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "fs/hfsplus/node_search.h"
 #include "image/block_device.h"
@@ -108,6 +109,8 @@ public:
 
     HfsListTexts listTexts(int64_t index) const;
     uint64_t dataSize(int64_t index) const;
+    // Ok with `map` filled, or Failed when the entry is no file.
+    CopyStatus mapFile(int64_t index, FileMap& map) const;
     CopyResult saveFile(int64_t index, const std::string& destinationPath) const;
     std::optional<std::vector<uint8_t>> readData(int64_t index, size_t maxBytes) const;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "fs/file_copier.h"
 #include "fs/ntfs/ntfs_volume.h"
 
 namespace vdrec::fs::ntfs {
@@ -40,14 +41,7 @@ std::vector<uint8_t> NtfsVolume::readAttributeListContent(const MftRecord& recor
     list.runs = fs::ntfs::decodeDataRuns(record.mappingPairs(attribute), attribute.vcnCount());
     list.realSize = std::min({attribute.realSize, kMaxAttributeListBytes, volumeBytes});
     list.initializedSize = std::min(attribute.initializedSize, list.realSize);
-    std::vector<uint8_t> content;
-    const auto copied = copyDataStream(volume_, geometry(), list, [&](uint64_t offset, const uint8_t* data, size_t size) {
-        if (content.size() < offset + size) content.resize(offset + size);
-        std::copy(data, data + size, content.begin() + static_cast<ptrdiff_t>(offset));
-        return 0;
-    });
-    content.resize(copied.length);
-    return content;
+    return readAvailableData(volume_, mapDataStream(volume_, geometry(), list), kMaxAttributeListBytes);
 }
 
 DataStream NtfsVolume::dataStreamOf(const MftRecord& base, bool forMft) {

@@ -1,11 +1,12 @@
 #pragma once
 // A file's unnamed $DATA as gathered from its records, and copying it out of the volume in
-// bounded chunks: plain runs in large reads, compressed data one compression unit at a time.
+// bounded chunks, through its file map: plain runs in large reads, compressed data one
+// compression unit at a time.
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
+#include "fs/file_map.h"
 #include "fs/ntfs/mft_record.h"
 #include "fs/ntfs/run_list.h"
 #include "image/block_device.h"
@@ -29,24 +30,14 @@ struct DataStream {
     uint64_t outputLength(uint64_t clusterBytes) const;
 };
 
-// Receives copied bytes at their offset in the file; returns 0 or an errno.
-using DataSink = std::function<int(uint64_t offset, const uint8_t* data, size_t size)>;
-
-struct StreamCopyResult {
-    bool complete = true;  // every byte came from the volume (or was a hole or past the initialized size)
-    int error = 0;         // the sink's errno; the copy stopped there
-    uint64_t length = 0;   // the file length to set, holes included
-};
-
 struct VolumeGeometry {
     uint64_t clusterBytes = 4096;
     uint64_t clusterCount = 0;  // clusters in the volume; 0 when unknown
 };
 
-// Copies the stream into `sink`. Holes, unreadable clusters and bytes past the initialized size
-// are not passed to the sink: they read as zeros once the caller sets the file length.
-StreamCopyResult copyDataStream(const image::DeviceSlice& device, const VolumeGeometry& volume,
-                                const DataStream& stream, const DataSink& sink);
+// The stream's file map: holes and bytes past the initialized size as holes, clusters the volume
+// cannot hold as lost, compressed units as pieces decoded through `device` when read.
+FileMap mapDataStream(const image::BlockDevice& device, const VolumeGeometry& volume, const DataStream& stream);
 
 // Compressed NTFS data is always laid out in units of 16 clusters; other unit fields are damage.
 inline constexpr uint64_t kCompressionUnitClusters = 16;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fs/file_copier.h"
 #include "fs/ntfs/ntfs_volume.h"
 #include "platform/file_times.h"
-#include "platform/output_file.h"
 #include "platform/text_format.h"
 
 namespace vdrec::fs::ntfs {
@@ -92,38 +92,14 @@ CopyResult NtfsVolume::saveFile(int64_t index, const std::string& destinationPat
         sink_.message(platform::format("This is  %s directory .Please specify file names ", std::string(name(index)).c_str()));
         return result;
     }
-    int error = 0;
-    auto file = platform::OutputFile::create(destinationPath, platform::OutputFile::Mode::CreateNew, error);
-    if (!file) return result;
-
-    StreamCopyResult copied;
-    uint64_t writtenEnd = 0;
-    if (stream.present) {
-        copied = copyDataStream(volume_, geometry(), stream, [&](uint64_t offset, const uint8_t* data, size_t size) {
-            const int written = file->writeAt(offset, data, size);
-            if (written == 0) {
-                result.bytesWritten += size;
-                writtenEnd = std::max<uint64_t>(writtenEnd, offset + size);
-            }
-            return written;
-        });
+    // A record without a data attribute gives an empty file.
+    FileMap map = stream.present ? mapDataStream(volume_, geometry(), stream) : FileMap{};
+    // Linux offers no way to set the creation time.
+    if (const auto times = recordedTimes(record)) {
+        map.accessed = times->first;
+        map.modified = times->second;
     }
-    error = copied.error;
-    // Holes and zero tails are left to the file length, so sparse files stay sparse here too.
-    if (error == 0 && writtenEnd != copied.length) error = file->setLength(copied.length);
-    // Linux offers no way to set the creation time. A failure to set times is not a failed copy.
-    if (error == 0) {
-        if (const auto times = recordedTimes(record)) file->setTimes(times->first, times->second);
-    }
-    const int closed = file->close();
-    if (error == 0) error = closed;
-    if (error != 0) {
-        sink_.message(platform::format("Exception :  %s   ", std::strerror(error)));
-        return result;
-    }
-    result.bytesWritten = copied.length;
-    result.status = copied.complete ? CopyStatus::Ok : CopyStatus::Short;
-    return result;
+    return copyFile(volume_, map, destinationPath, sink_);
 }
 
 std::optional<std::pair<platform::UnixTime, platform::UnixTime>> NtfsVolume::recordedTimes(int64_t record) {
@@ -147,14 +123,7 @@ std::optional<std::vector<uint8_t>> NtfsVolume::readData(int64_t index, size_t m
     if (!recordIsFile || entries_[index].isFolder()) return std::nullopt;
     if (!stream.present) return std::vector<uint8_t>{};
     if (stream.outputLength(geometry().clusterBytes) > maxBytes) return std::nullopt;
-    std::vector<uint8_t> data(stream.outputLength(geometry().clusterBytes));
-    const auto copied = copyDataStream(volume_, geometry(), stream, [&](uint64_t offset, const uint8_t* bytes, size_t size) {
-        std::memcpy(data.data() + offset, bytes, size);
-        return 0;
-    });
-    if (!copied.complete) return std::nullopt;
-    data.resize(copied.length);
-    return data;
+    return readFileData(volume_, mapDataStream(volume_, geometry(), stream), maxBytes);
 }
 
 }  // namespace vdrec::fs::ntfs

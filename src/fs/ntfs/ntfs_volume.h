@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fs/file_map.h"
 #include "fs/file_system_adapter.h"
 #include "platform/bulk_allocator.h"
 #include "fs/ntfs/boot_sector.h"
